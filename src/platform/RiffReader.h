@@ -37,7 +37,8 @@ class RiffReader {
   // positions at its first sub-chunk. False when the source is not such a RIFF file.
   bool DescendRiff(uint32_t formType, RiffChunk& riff);
   // Searches `parent`'s sub-chunks, from the current offset onward, for one with this id and
-  // positions at its first data byte. False when none is found within the parent.
+  // positions at its first data byte ("RIFF"/"LIST" chunks: past their form type, at their
+  // first sub-chunk). False when none is found within the parent; the offset is then unchanged.
   bool Descend(const RiffChunk& parent, uint32_t id, RiffChunk& chunk);
   // Positions just past `chunk` (its data and pad byte). False when that is beyond the source.
   bool Ascend(const RiffChunk& chunk);
@@ -49,6 +50,7 @@ class RiffReader {
 
  private:
   bool ReadHeader(uint32_t& id, uint32_t& size);
+  bool ReadFormType(RiffChunk& chunk);
   ByteSource& source_;
 };
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "platform/WaveFormat.h"
 
@@ -36,13 +37,15 @@ class SoundBuffer {
   void Unlock();
 
   // Starts playing at the current cursor; `looping` wraps at the end, otherwise the buffer
-  // stops by itself at its end.
+  // stops by itself after its last frame and its cursor returns to 0.
   void Play(bool looping);
   void Stop();
   bool IsPlaying() const;
 
   // Play cursor in bytes (a whole frame, 0 <= cursor < SizeBytes()): the next byte the mixer
-  // takes from this buffer.
+  // takes from this buffer. SetCurrentPosition rounds down to a whole frame, ignores
+  // positions at or past the end, and wins over the mixer's advance even while playing.
+  // A lost buffer reports 0.
   void SetCurrentPosition(uint32_t bytes);
   uint32_t GetCurrentPosition() const;
 
@@ -56,9 +59,16 @@ class SoundBuffer {
 
  private:
   friend class SoundDevice;
-  SoundBuffer(std::shared_ptr<MixerCore> core, std::unique_ptr<BufferVoice> voice);
+  SoundBuffer(std::shared_ptr<MixerCore> core, std::unique_ptr<BufferVoice> voice,
+              const WaveFormat& format, uint32_t bytes);
+  // Converts bytes [offset, offset + bytes) of `scratch_` into the voice's sample store.
+  void Publish(uint32_t offsetBytes, uint32_t bytes);
+
   std::shared_ptr<MixerCore> core_;
   std::unique_ptr<BufferVoice> voice_;
+  WaveFormat format_;
+  std::vector<uint8_t> scratch_;  // the caller's view of the buffer bytes; Lock points into it
+  int32_t volumeHundredthsDb_ = 0;
   uint32_t lockedOffset_ = 0;
   uint32_t lockedBytes_ = 0;
   bool locked_ = false;

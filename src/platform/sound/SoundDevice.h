@@ -6,6 +6,7 @@
 // Render pulls the mix synchronously, for tests).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -39,6 +40,7 @@ class SoundDevice {
   // Stops the stream and releases it. Buffers still alive become lost: their calls do
   // nothing and Lock fails. Safe to call on an unopened device. UI thread.
   void Close();
+  // UI thread.
   bool IsOpen() const;
 
   // The primary format: PCM, 2 channels, 44100 Hz, 16 bits.
@@ -53,7 +55,8 @@ class SoundDevice {
 
   // Manual backend only: mixes `frames` frames into `out` (interleaved int16 stereo,
   // 2 * frames values), advancing every playing buffer. Returns false (and writes silence)
-  // on any other backend or when closed. The calling thread acts as the audio thread.
+  // on any other backend or when closed. The calling thread acts as the audio thread: one
+  // thread at a time, and buffers must not be destroyed from inside it.
   bool Render(int16_t* out, size_t frames);
 
   // Number of times the output stream ran dry since Open (PortAudio output underflows; for
@@ -61,10 +64,11 @@ class SoundDevice {
   uint64_t UnderrunCount() const;
 
  private:
-  bool Start(std::unique_ptr<Backend> backend);
+  bool Start(std::shared_ptr<MixerCore> core, std::unique_ptr<Backend> backend);
   std::shared_ptr<MixerCore> core_;
   std::unique_ptr<Backend> backend_;
   std::unique_ptr<SoundBuffer> keepAlive_;
+  std::atomic<uint64_t> underruns_{0};  // counted by the backend's audio thread
 };
 
 }  // namespace veltro::platform::sound

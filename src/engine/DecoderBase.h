@@ -43,12 +43,20 @@ class DecoderBase {
   // Why the last Open failed, for a one-line message to the user.
   const std::string& LastError() const { return lastError; }
 
+  // Bytes of real audio at the start of the buffer filled by the last Read (the rest of that
+  // buffer is silence padding); kAllBytes when the decoder does not track it, which callers
+  // take as "the whole read". Lets the engine pass only song audio through its tempo
+  // processor at the end of a song.
+  static constexpr uint32_t kAllBytes = UINT32_MAX;
+  uint32_t LastReadAudioBytes() const { return lastReadAudioBytes; }
+
  protected:
   WaveFormat formatRecord{};
   int bitsPerSample = 0;
   int sampleRate = 0;
   int avgBytesPerSec = 0;
   std::string lastError;
+  uint32_t lastReadAudioBytes = kAllBytes;
 };
 
 }  // namespace veltro::engine

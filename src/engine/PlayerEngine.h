@@ -4,10 +4,188 @@
 //
 // Units: positions and lengths in hundredths of a second; pitch in tenths of a percent;
 // volumes in hundredths of a decibel (0 = full, -10000 = silence); sizes in bytes of the
-// song's PCM format (A = its average bytes per second).
+// song's PCM format (A = its average bytes per second). The decoders always deliver 16-bit
+// samples, so A is that of the 16-bit output.
+//
+// Buffer sizes: half = A / 4, main buffer = two halves, cue buffer = A * 10 / 65, each
+// rounded down to a whole sample frame (a buffer or half that ended inside a frame would
+// misalign the channels of everything written after it; for 44.1 kHz stereo the half and
+// main buffer are exactly A / 4 and A / 2, the cue buffer 27136 bytes).
+//
+// End of a song: the decoder's last block goes through the tempo processor, which is then
+// flushed, so the song's last audio is played. A refill counts towards EndCount() only when
+// the decoder has reported the end and no song audio is left over for later refills; the
+// first counted refill therefore holds the song's last audio, and EndCount() reaches 3 just
+// when the half holding it has been played out.
+//
+// Failure: Load fails (engine unloaded, LastError() says why) for an unknown extension, a
+// file that cannot be opened or is not a valid stream of its kind, and when the main device
+// is attached but the main buffer cannot be created on it. A missing monitor buffer only
+// silences the monitor. A buffer that is lost later (its device closed) is skipped: writes to
+// it are dropped and nothing crashes.
 //
 // Threads: Service runs on the deck's timer thread, everything else on the UI thread. One
-// mutex per engine serialises every public call, so the two never interleave.
+// mutex per engine serialises every public call, so the two never interleave. NearEnd() and
+// EndCount() are atomics that any thread may read.
 #pragma once
 
-// (full declaration provided by the engine implementation)
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/DecoderBase.h"
+#include "engine/OggDecoder.h"
+#include "engine/WavDecoder.h"
+#include "platform/WaveFormat.h"
+#include "platform/sound/SoundBuffer.h"
+#include "platform/sound/SoundDevice.h"
+
+namespace soundtouch {
+class SoundTouch;
+}
+
+namespace veltro::engine {
+
+class PlayerEngine {
+ public:
+  static constexpr uint32_t kDecoderBlockBytes = 16384;
+
+  // Builds the tempo processor and the decoders; nothing is loaded. UI thread.
+  PlayerEngine();
+  // Releases the buffers and closes the decoder (the deck normally unloads first).
+  ~PlayerEngine();
+  PlayerEngine(const PlayerEngine&) = delete;
+  PlayerEngine& operator=(const PlayerEngine&) = delete;
+
+  // Stores the devices this deck plays on (not owned; they must outlive every loaded song).
+  // `monitorDevice` may be null; so may `mainDevice` (a silent deck). UI thread, once.
+  void AttachDevices(platform::sound::SoundDevice* mainDevice,
+                     platform::sound::SoundDevice* monitorDevice);
+  // Installs the decoder used for ".MP3" files (the engine owns it). UI thread.
+  void SetMp3Decoder(std::unique_ptr<DecoderBase> decoder);
+
+  // Opens `path` with the decoder chosen by `extension` (".MP3", ".WAV", ".OGG", any case),
+  // creates the buffers and configures the tempo processor. `endWarningSeconds` sets the
+  // near-end threshold. Unloads first. False (unloaded, LastError() set) on failure.
+  // Does not fill or start the buffers: follow with Prime. UI thread.
+  bool Load(const std::string& path, int endWarningSeconds, const std::string& extension);
+  // Releases the four buffers and closes the decoder. UI thread.
+  void Unload();
+  // Length of the loaded song (1/100 s); 0 when nothing is loaded. Any thread.
+  int Length();
+  // Positions the song at `position` (1/100 s) and refills both halves and the cue buffer.
+  // UI thread.
+  void Prime(int position);
+  // Start / stop the main and monitor buffers (looping, from their cursors). UI thread.
+  void Play();
+  void Stop();
+  // Start / stop both cue buffers (looping). UI thread.
+  void PlayCue();
+  void StopCue();
+  // Refills a half when the play cursor has crossed into the other half and returns the
+  // position being heard (1/100 s). Timer thread, every 100 ms while playing.
+  int Service();
+  // Updates NearEnd() and returns the time text for `position` (1/100 s): elapsed when
+  // `elapsedMode` != 0, else remaining with a "-" prefix ("-00:03:07:25"). UI thread.
+  std::string TimeText(int position, int elapsedMode);
+  // Pitch in tenths of a percent (-127..+128): a tempo change in Mastertempo mode, else a
+  // change of the buffers' frequency. UI thread.
+  void SetPitch(int value);
+  // Always the frequency form of SetPitch (pitch bend). UI thread.
+  void SetRate(int value);
+  // Volume of the main (and main cue) buffer / monitor (and monitor cue) buffer, in
+  // hundredths of a decibel. UI thread.
+  void SetMainVolume(int32_t volume);
+  void SetMonitorVolume(int32_t volume);
+  // Sets the tempo processor's rate and channels from the song and its quality settings.
+  // UI thread.
+  void ConfigureTempo();
+  // Tempo change 0 (Mastertempo switched off). UI thread.
+  void ClearTempoChange();
+
+  // Accessors for the deck and the mixer. Any thread.
+  bool IsLoaded();
+  WaveFormat Format();
+  int NearEnd() const { return nearEnd.load(); }
+  int EndCount() const { return endCount.load(); }
+  void ResetEndCount() { endCount.store(0); }
+  int EndWarning();
+  void SetEndWarning(int hundredths);
+  int TempoMode();
+  void SetTempoMode(int mode);
+  std::string LastError();
+
+  // Read-only diagnostics: number of half refills since construction, the offset (bytes) of
+  // the last one, and the buffer sizes of the loaded song (bytes). Any thread.
+  uint64_t RefillCount() const { return refillCount.load(); }
+  uint32_t LastRefillOffset() const { return lastRefillOffset.load(); }
+  uint32_t HalfSize();
+  uint32_t CueBytes();
+  // The main buffer's playback frequency (Hz); 0 without a main buffer.
+  uint32_t MainFrequencyHz();
+
+ private:
+  struct BufferDescription {
+    uint32_t bytes = 0;
+    WaveFormat format{};
+  };
+
+  DecoderBase* ChooseDecoder(const std::string& extension);
+  bool CreateBuffers();
+  void UnloadLocked();
+  void ConfigureTempoLocked();
+  void ResetTempo();
+  void ApplyFrequency(int value);
+  void RefillHalf(uint32_t offset);
+  int ProduceBlock(uint8_t* destination);
+  void FeedTempo(const uint8_t* block, uint32_t frames);
+  void DrainTempo();
+  void FillCue();
+  // Starts (looping) or stops each present buffer.
+  static void SetPlaying(std::initializer_list<platform::sound::SoundBuffer*> buffers,
+                         bool playing);
+  static void WriteRegion(platform::sound::SoundBuffer* buffer, uint32_t offset,
+                          const uint8_t* bytes, uint32_t count);
+
+  std::mutex mutex;
+  std::atomic<int> nearEnd{0};
+  int tempoMode = 0;
+  int endWarning = 0;
+  std::atomic<int> endCount{0};
+  bool loaded = false;
+  std::unique_ptr<soundtouch::SoundTouch> tempo;
+  std::vector<uint8_t> staging;
+  std::vector<uint8_t> carry;  // processed output not yet placed in a half; its size is the
+                               // carry length
+  BufferDescription mainDescription;
+  BufferDescription cueDescription;
+  std::array<char, 24> timeText{};
+  DecoderBase* decoder = nullptr;
+  std::unique_ptr<DecoderBase> mp3;
+  OggDecoder ogg;
+  WavDecoder wav;
+  platform::sound::SoundDevice* mainDevice = nullptr;
+  platform::sound::SoundDevice* monitorDevice = nullptr;
+  std::unique_ptr<platform::sound::SoundBuffer> mainBuffer;
+  std::unique_ptr<platform::sound::SoundBuffer> monitorBuffer;
+  std::unique_ptr<platform::sound::SoundBuffer> mainCueBuffer;
+  std::unique_ptr<platform::sound::SoundBuffer> monitorCueBuffer;
+  WaveFormat format{};
+  uint32_t halfSize = 0;
+  uint32_t lastPlayCursor = 0;
+  bool streamEnded = false;  // the decoder reported the end and the processor was flushed
+  std::string lastError;
+  std::atomic<uint64_t> refillCount{0};
+  std::atomic<uint32_t> lastRefillOffset{0};
+  // Work areas reused by every refill.
+  std::vector<uint8_t> block;
+  std::vector<float> floatIn;
+  std::vector<float> floatOut;
+};
+
+}  // namespace veltro::engine

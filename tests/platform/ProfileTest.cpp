@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "platform/Profile.h"
 
 namespace veltro::platform {

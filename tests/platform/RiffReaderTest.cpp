@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "platform/RiffReader.h"
 
 namespace veltro::platform {

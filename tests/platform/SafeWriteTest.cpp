@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 #include "platform/SafeWrite.h"
 
 namespace veltro::platform {

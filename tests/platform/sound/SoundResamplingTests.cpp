@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/sound/SoundTestSupport.h"
-#include "platform/sound/SpectrumProbe.h"
+#include "support/SpectrumProbe.h"
 
 namespace veltro::platform::sound {
 namespace {
@@ -19,7 +19,7 @@ struct ToneResult {
 
 ToneResult AnalyseChannel(const std::vector<int16_t>& stereo, size_t firstFrame, int channel) {
   const auto spectrum =
-      test::AnalyseSpectrum(stereo.data() + 2 * firstFrame + channel, kFftSize, 2, 44100.0);
+      veltro::testing::AnalyseSpectrum(stereo.data() + 2 * firstFrame + channel, kFftSize, 2, 44100.0);
   return {spectrum.PeakHz(), spectrum.WorstOtherDb(spectrum.PeakBin(), kGuardBins)};
 }
 

@@ -1,11 +1,11 @@
-#include "platform/sound/SpectrumProbe.h"
+#include "support/SpectrumProbe.h"
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <numbers>
 
-namespace veltro::platform::sound::test {
+namespace veltro::testing {
 namespace {
 
 // In-place iterative radix-2 FFT; data.size() must be a power of two.
@@ -40,11 +40,10 @@ double BlackmanHarris(size_t i, size_t n) {
 
 }  // namespace
 
-Spectrum AnalyseSpectrum(const int16_t* samples, size_t count, size_t stride, double sampleRateHz) {
+Spectrum AnalyseSpectrum(const std::vector<double>& samples, double sampleRateHz) {
+  const size_t count = samples.size();
   std::vector<std::complex<double>> data(count);
-  for (size_t i = 0; i < count; ++i) {
-    data[i] = static_cast<double>(samples[i * stride]) * BlackmanHarris(i, count);
-  }
+  for (size_t i = 0; i < count; ++i) data[i] = samples[i] * BlackmanHarris(i, count);
   Fft(data);
   Spectrum spectrum;
   spectrum.binHz = sampleRateHz / static_cast<double>(count);
@@ -53,8 +52,14 @@ Spectrum AnalyseSpectrum(const int16_t* samples, size_t count, size_t stride, do
   return spectrum;
 }
 
+Spectrum AnalyseSpectrum(const int16_t* samples, size_t count, size_t stride, double sampleRateHz) {
+  std::vector<double> values(count);
+  for (size_t i = 0; i < count; ++i) values[i] = static_cast<double>(samples[i * stride]);
+  return AnalyseSpectrum(values, sampleRateHz);
+}
+
 size_t Spectrum::PeakBin() const {
-  return static_cast<size_t>(std::max_element(magnitude.begin(), magnitude.end()) -
+  return static_cast<size_t>(std::max_element(magnitude.begin() + 1, magnitude.end()) -
                              magnitude.begin());
 }
 
@@ -72,9 +77,9 @@ double Spectrum::WorstOtherDb(size_t centreBin, size_t guardBins) const {
   double worst = 0.0;
   for (size_t i = 0; i < magnitude.size(); ++i) {
     const size_t distance = i > centreBin ? i - centreBin : centreBin - i;
-    if (distance > guardBins) worst = std::max(worst, magnitude[i]);
+    if (i > 0 && distance > guardBins) worst = std::max(worst, magnitude[i]);
   }
   return 20.0 * std::log10(std::max(worst, 1e-12) / magnitude[centreBin]);
 }
 
-}  // namespace veltro::platform::sound::test
+}  // namespace veltro::testing

@@ -216,8 +216,19 @@ int PlayerEngine::Service() {
   // Bytes written but not yet heard: the rest of the current half and the whole other one.
   const uint32_t queued = play >= halfSize ? 3 * halfSize - play : 2 * halfSize - play;
   lastPlayCursor = play;
-  const auto queuedTime = static_cast<int>(uint64_t{queued} * 100 / format.avgBytesPerSec);
-  return std::max(decoder->Position() - queuedTime, 0);
+  return std::max(decoder->Position() - HeldBackHundredths(queued), 0);
+}
+
+int PlayerEngine::HeldBackHundredths(uint32_t queuedBytes) const {
+  // Song time taken from the decoder but not heard yet: what is queued in the buffer and
+  // carried over (processed output, converted back to song time through the processor's
+  // input/output ratio) and the input the processor has not processed yet. Subtracting only
+  // the queued bytes would put the position up to a decoder block and the processor's input
+  // (about 0.15 s) ahead of the sound.
+  const double outputFrames = static_cast<double>(queuedBytes + carry.size()) / format.blockAlign;
+  const double songFrames =
+      outputFrames / tempo->getInputOutputSampleRatio() + tempo->numUnprocessedSamples();
+  return static_cast<int>(songFrames * 100.0 / format.samplesPerSec);
 }
 
 void PlayerEngine::RefillHalf(uint32_t offset) {

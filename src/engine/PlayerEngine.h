@@ -141,6 +141,7 @@ class PlayerEngine {
   void ConfigureTempoLocked();
   void ResetTempo();
   void ApplyFrequency(int value);
+  int HeldBackHundredths(uint32_t queuedBytes) const;
   void RefillHalf(uint32_t offset);
   int ProduceBlock(uint8_t* destination);
   void FeedTempo(const uint8_t* block, uint32_t frames);

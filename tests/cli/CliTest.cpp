@@ -1,0 +1,105 @@
+// Runs the real veltro-cli binary on generated songs and checks its exit status and output.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "support/Fixtures.h"
+#include "support/TempDir.h"
+
+namespace veltro::testing {
+namespace {
+
+struct RunResult {
+  int status = -1;
+  std::string output;  // standard output and standard error together
+};
+
+RunResult RunCli(const std::string& arguments) {
+  const std::string command = std::string(VELTRO_CLI) + " " + arguments + " 2>&1";
+  RunResult result;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return result;
+  std::array<char, 256> chunk{};
+  while (fgets(chunk.data(), static_cast<int>(chunk.size()), pipe) != nullptr) {
+    result.output += chunk.data();
+  }
+  const int wait = pclose(pipe);
+  result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
+  return result;
+}
+
+std::string LastLine(const std::string& text) {
+  const size_t end = text.find_last_not_of('\n');
+  if (end == std::string::npos) return "";
+  const size_t start = text.rfind('\n', end);
+  return text.substr(start == std::string::npos ? 0 : start + 1,
+                     end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+};
+
+TEST_F(CliTest, DevicesListsNullOutputLast) {
+  const RunResult run = RunCli("devices");
+  EXPECT_EQ(run.status, 0);
+  const std::string last = LastLine(run.output);
+  EXPECT_EQ(last.size(), 38u + 2u + std::string("Null output").size()) << last;
+  EXPECT_EQ(last.front(), '{');
+  EXPECT_NE(last.find("  Null output"), std::string::npos) << last;
+}
+
+TEST_F(CliTest, PlaysWavAndOggToTheEndOnNullOutput) {
+  const std::string wav = dir.File("two seconds.wav");
+  WriteBytes(wav, MakeWav(PcmLayout(2, 44100), Pcm16Bytes(MusicLike(44100, 2.0, 2))));
+  const std::string ogg = dir.File("two.OGG");
+  ASSERT_TRUE(WriteOgg(ogg, MusicLike(44100, 2.0, 2), 2, 44100));
+  for (const std::string& song : {wav, ogg}) {
+    const RunResult run = RunCli("play '" + song + "' --device null");
+    EXPECT_EQ(run.status, 0) << run.output;
+    // The elapsed time is printed once a second, starting at zero.
+    EXPECT_EQ(run.output.rfind("00:00:00:", 0), 0u) << run.output;
+    EXPECT_NE(run.output.find("\n00:00:01:"), std::string::npos) << run.output;
+  }
+}
+
+TEST_F(CliTest, PlaysWithMastertempoPitchAndStart) {
+  const std::string wav = dir.File("song.wav");
+  WriteBytes(wav, MakeWav(PcmLayout(1, 22050), Pcm16Bytes(Sine(440, 22050, 3.0, 1))));
+  const RunResult run = RunCli("play " + wav + " --device null --pitch -30 --mastertempo --start 150");
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.rfind("00:00:01:", 0), 0u) << run.output;
+}
+
+TEST_F(CliTest, RefusesWhatItCannotPlayWithOneLine) {
+  const std::string garbage = dir.File("noise.wav");
+  WriteBytes(garbage, std::string(4000, '\x55'));
+  const std::string text = dir.File("notes.txt");
+  WriteBytes(text, "not a song");
+  struct Case {
+    std::string arguments;
+    std::string expected;
+  } cases[] = {
+      {"play " + dir.File("missing.ogg") + " --device null", "cannot play"},
+      {"play " + garbage + " --device null", "not a WAV file"},
+      {"play " + text + " --device null", "unsupported file type"},
+      {"play " + garbage + " --device {00000000-0000-0000-0000-000000000000}",
+       "cannot open sound device"},
+      {"play " + garbage + " --pitch 129 --device null", "--pitch takes"},
+  };
+  for (const Case& c : cases) {
+    const RunResult run = RunCli(c.arguments);
+    EXPECT_EQ(run.status, 1) << c.arguments;
+    EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << run.output;  // one line
+  }
+  EXPECT_EQ(RunCli("").status, 2);
+  EXPECT_EQ(RunCli("play").status, 1);
+}
+
+}  // namespace
+}  // namespace veltro::testing

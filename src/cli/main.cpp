@@ -116,7 +116,7 @@ std::optional<std::string> ParsePlayOptions(const std::vector<std::string_view>&
 void PlayToEnd(PlayerEngine& engine) {
   std::mutex mutex;
   std::condition_variable changed;
-  int position = 0;
+  int position = engine.Service();  // the start position, until the first tick reports
   PeriodicTimer timer;
   timer.Start(
       [&] {

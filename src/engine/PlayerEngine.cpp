@@ -374,49 +374,14 @@ void PlayerEngine::ClearTempoChange() {
   tempo->setTempoChange(0);
 }
 
-bool PlayerEngine::IsLoaded() {
-  Lock lock(mutex);
-  return loaded;
-}
-
-WaveFormat PlayerEngine::Format() {
-  Lock lock(mutex);
-  return format;
-}
-
-int PlayerEngine::EndWarning() {
-  Lock lock(mutex);
-  return endWarning;
-}
-
 void PlayerEngine::SetEndWarning(int hundredths) {
   Lock lock(mutex);
   endWarning = hundredths;
 }
 
-int PlayerEngine::TempoMode() {
-  Lock lock(mutex);
-  return tempoMode;
-}
-
 void PlayerEngine::SetTempoMode(int mode) {
   Lock lock(mutex);
   tempoMode = mode;
-}
-
-std::string PlayerEngine::LastError() {
-  Lock lock(mutex);
-  return lastError;
-}
-
-uint32_t PlayerEngine::HalfSize() {
-  Lock lock(mutex);
-  return halfSize;
-}
-
-uint32_t PlayerEngine::CueBytes() {
-  Lock lock(mutex);
-  return cueDescription.bytes;
 }
 
 uint32_t PlayerEngine::MainFrequencyHz() {

@@ -109,23 +109,23 @@ class PlayerEngine {
   void ClearTempoChange();
 
   // Accessors for the deck and the mixer. Any thread.
-  bool IsLoaded();
-  WaveFormat Format();
+  bool IsLoaded() { return Guarded(loaded); }
+  WaveFormat Format() { return Guarded(format); }
   int NearEnd() const { return nearEnd.load(); }
   int EndCount() const { return endCount.load(); }
   void ResetEndCount() { endCount.store(0); }
-  int EndWarning();
+  int EndWarning() { return Guarded(endWarning); }
   void SetEndWarning(int hundredths);
-  int TempoMode();
+  int TempoMode() { return Guarded(tempoMode); }
   void SetTempoMode(int mode);
-  std::string LastError();
+  std::string LastError() { return Guarded(lastError); }
 
   // Read-only diagnostics: number of half refills since construction, the offset (bytes) of
   // the last one, and the buffer sizes of the loaded song (bytes). Any thread.
   uint64_t RefillCount() const { return refillCount.load(); }
   uint32_t LastRefillOffset() const { return lastRefillOffset.load(); }
-  uint32_t HalfSize();
-  uint32_t CueBytes();
+  uint32_t HalfSize() { return Guarded(halfSize); }
+  uint32_t CueBytes() { return Guarded(cueDescription.bytes); }
   // The main buffer's playback frequency (Hz); 0 without a main buffer.
   uint32_t MainFrequencyHz();
 
@@ -135,6 +135,12 @@ class PlayerEngine {
     WaveFormat format{};
   };
 
+  // A copy of `field` read under the engine's mutex.
+  template <typename T>
+  T Guarded(const T& field) {
+    std::lock_guard lock(mutex);
+    return field;
+  }
   DecoderBase* ChooseDecoder(const std::string& extension);
   bool CreateBuffers();
   void UnloadLocked();

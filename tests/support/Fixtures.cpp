@@ -1,6 +1,6 @@
 #include "support/Fixtures.h"
 
-#include "support/SpectrumProbe.h"
+#include "support/FrequencyAnalysis.h"
 
 #include <vorbis/vorbisenc.h>
 

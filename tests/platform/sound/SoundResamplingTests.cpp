@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/sound/SoundTestSupport.h"
-#include "support/SpectrumProbe.h"
+#include "support/FrequencyAnalysis.h"
 
 namespace veltro::platform::sound {
 namespace {

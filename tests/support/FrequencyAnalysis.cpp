@@ -1,4 +1,4 @@
-#include "support/SpectrumProbe.h"
+#include "support/FrequencyAnalysis.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,9 +13,9 @@
 
 // The fixture generators are shared with the tests; compiled into this program directly.
 #include "engine/PlayerEngine.h"
+#include "platform/sound/SoundDevice.h"
 #include "support/Fixtures.h"
 #include "support/TempDir.h"
-#include "platform/sound/SoundDevice.h"
 
 namespace {
 

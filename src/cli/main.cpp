@@ -144,8 +144,9 @@ void PlayToEnd(PlayerEngine& engine) {
 int Play(const PlayOptions& options) {
   SoundDevice device;
   if (!device.Open(options.deviceGuid)) {
-    return Fail("cannot open sound device " +
-                (options.deviceGuid.empty() ? std::string("(default output)") : options.deviceGuid));
+    return Fail("cannot open sound device " + (options.deviceGuid.empty()
+                                                   ? std::string("(default output)")
+                                                   : options.deviceGuid));
   }
   PlayerEngine engine;
   engine.AttachDevices(&device, nullptr);

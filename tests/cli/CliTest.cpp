@@ -70,7 +70,8 @@ TEST_F(CliTest, PlaysWavAndOggToTheEndOnNullOutput) {
 TEST_F(CliTest, PlaysWithMastertempoPitchAndStart) {
   const std::string wav = dir.File("song.wav");
   WriteBytes(wav, MakeWav(PcmLayout(1, 22050), Pcm16Bytes(Sine(440, 22050, 3.0, 1))));
-  const RunResult run = RunCli("play " + wav + " --device null --pitch -30 --mastertempo --start 150");
+  const RunResult run =
+      RunCli("play " + wav + " --device null --pitch -30 --mastertempo --start 150");
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(run.output.rfind("00:00:01:", 0), 0u) << run.output;
 }

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "engine/DecoderBase.h"
-#include "support/Fixtures.h"
 #include "engine/PlayerEngine.h"
-#include "support/TempDir.h"
 #include "platform/sound/SoundDevice.h"
+#include "support/Fixtures.h"
+#include "support/TempDir.h"
 
 namespace veltro::testing {
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "support/Fixtures.h"
 #include "engine/OggDecoder.h"
+#include "support/Fixtures.h"
 #include "support/TempDir.h"
 
 namespace veltro::engine {

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "support/Fixtures.h"
 #include "engine/WavDecoder.h"
 #include "platform/ByteSource.h"
+#include "support/Fixtures.h"
 #include "support/TempDir.h"
 
 // Layouts are written with designated initializers that name only the fields a case changes;

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "support/TempDir.h"
 #include "platform/ByteSource.h"
+#include "support/TempDir.h"
 
 namespace veltro::platform {
 namespace {

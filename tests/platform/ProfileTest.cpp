@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <string>
 
-#include "support/TempDir.h"
 #include "platform/Profile.h"
+#include "support/TempDir.h"
 
 namespace veltro::platform {
 namespace {

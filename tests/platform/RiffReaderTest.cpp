@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "support/TempDir.h"
 #include "platform/RiffReader.h"
+#include "support/TempDir.h"
 
 namespace veltro::platform {
 namespace {

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "support/TempDir.h"
 #include "platform/SafeWrite.h"
+#include "support/TempDir.h"
 
 namespace veltro::platform {
 namespace {

@@ -1,7 +1,5 @@
 #include "support/Fixtures.h"
 
-#include "support/FrequencyAnalysis.h"
-
 #include <vorbis/vorbisenc.h>
 
 #include <algorithm>
@@ -10,6 +8,8 @@
 #include <cstdio>
 #include <numbers>
 #include <random>
+
+#include "support/FrequencyAnalysis.h"
 
 namespace veltro::testing {
 

@@ -18,8 +18,8 @@ struct ToneResult {
 };
 
 ToneResult AnalyseChannel(const std::vector<int16_t>& stereo, size_t firstFrame, int channel) {
-  const auto spectrum =
-      veltro::testing::AnalyseSpectrum(stereo.data() + 2 * firstFrame + channel, kFftSize, 2, 44100.0);
+  const auto spectrum = veltro::testing::AnalyseSpectrum(stereo.data() + 2 * firstFrame + channel,
+                                                         kFftSize, 2, 44100.0);
   return {spectrum.PeakHz(), spectrum.WorstOtherDb(spectrum.PeakBin(), kGuardBins)};
 }
 

@@ -31,8 +31,10 @@ void NullBackend::Run() {
     core_->Mix(period_.data(), kPeriodFrames);
     deadline += kPeriod;
     std::this_thread::sleep_until(deadline);
+    // Like a sound card with a buffer of kBufferPeriods periods, a late wake-up is caught up
+    // by mixing the missed periods at once; only one later than the whole buffer is a dropout.
     const auto now = Clock::now();
-    if (now - deadline > kPeriod) {
+    if (now - deadline > kBufferPeriods * kPeriod) {
       underruns_.fetch_add(1, std::memory_order_relaxed);
       deadline = now;
     }

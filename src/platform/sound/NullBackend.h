@@ -1,7 +1,8 @@
 // "Null output": a thread that mixes fixed periods (441 frames, 10 ms) at real-time pace on a
-// steady clock and throws the sound away. A period started more than one period late counts
-// as an underrun, and the pace then restarts from the present (the lost time is not
-// caught up, as with a real device that ran dry).
+// steady clock and throws the sound away. It behaves like a device with a buffer of
+// kBufferPeriods periods (40 ms): a wake-up up to that late is caught up by mixing the missed
+// periods at once; a later one counts as an underrun, and the pace then restarts from the
+// present (the lost time is not caught up, as with a real device that ran dry).
 #pragma once
 
 #include <atomic>
@@ -18,6 +19,7 @@ namespace veltro::platform::sound {
 class NullBackend final : public Backend {
  public:
   static constexpr size_t kPeriodFrames = 441;
+  static constexpr int kBufferPeriods = 4;
 
   // Shares `core`; counts underruns into `underruns`, which must outlive the backend.
   NullBackend(std::shared_ptr<MixerCore> core, std::atomic<uint64_t>& underruns);

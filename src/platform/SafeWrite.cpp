@@ -2,19 +2,22 @@
 #include "platform/SafeWrite.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
-#include <optional>
 #include <random>
 
 namespace veltro::platform {
 
 namespace {
+
+constexpr std::string_view kTemporaryMark = ".tmp-";
 
 std::string Reason(const std::string& what, const std::string& path, int errorNumber) {
   return what + " " + path + ": " + std::strerror(errorNumber);
@@ -43,10 +46,10 @@ std::optional<std::pair<int, std::string>> CreateTemporary(const std::string& ta
   static std::atomic<unsigned> counter{0};
   std::random_device seed;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = target + ".tmp-" + std::to_string(getpid()) + "-" +
+    const std::string name = target + std::string(kTemporaryMark) + std::to_string(getpid()) + "-" +
                              std::to_string(counter++) + "-" + std::to_string(seed() % 1000000);
     // 0666 so that the process's umask decides a new file's permissions, as for any new file.
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return std::make_pair(fd, name);
     if (errno != EEXIST) return std::nullopt;
   }
@@ -54,35 +57,91 @@ std::optional<std::pair<int, std::string>> CreateTemporary(const std::string& ta
   return std::nullopt;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = write(fd, bytes.data(), bytes.size());
+// The process id in a temporary's name "<file>.tmp-<pid>-...", or 0.
+pid_t WriterOf(std::string_view temporaryName, std::string_view fileName) {
+  const std::string prefix = std::string(fileName) + std::string(kTemporaryMark);
+  if (!temporaryName.starts_with(prefix)) return 0;
+  temporaryName.remove_prefix(prefix.size());
+  pid_t pid = 0;
+  const auto [end, ec] =
+      std::from_chars(temporaryName.data(), temporaryName.data() + temporaryName.size(), pid);
+  if (ec != std::errc() || end == temporaryName.data() + temporaryName.size() || *end != '-') {
+    return 0;
+  }
+  return pid;
+}
+
+}  // namespace
+
+PendingFile::PendingFile(int fd, std::string name, std::string target)
+    : fd_(fd), name_(std::move(name)), target_(std::move(target)) {}
+
+PendingFile::PendingFile(PendingFile&& other) noexcept
+    : fd_(other.fd_),
+      name_(std::move(other.name_)),
+      target_(std::move(other.target_)),
+      replaced_(other.replaced_) {
+  other.fd_ = -1;
+  other.replaced_ = true;  // the moved-from object no longer owns the temporary
+}
+
+PendingFile::~PendingFile() {
+  if (fd_ >= 0) close(fd_);
+  if (!replaced_) unlink(name_.c_str());
+}
+
+std::optional<PendingFile> PendingFile::Create(const std::string& path, std::string* error) {
+  const std::string target = ResolveTarget(path);
+  struct stat existing {};
+  if (stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    Fail(error, "cannot replace " + target + ": not a regular file");
+    return std::nullopt;
+  }
+  auto temporary = CreateTemporary(target);
+  if (!temporary) {
+    Fail(error, Reason("cannot create a temporary file for", target, errno));
+    return std::nullopt;
+  }
+  return PendingFile(temporary->first, std::move(temporary->second), target);
+}
+
+bool PendingFile::Write(const void* bytes, size_t count, std::string* error) {
+  const char* next = static_cast<const char*>(bytes);
+  while (count > 0) {
+    const ssize_t written = write(fd_, next, count);
     if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(written));
+    if (written <= 0) return Fail(error, Reason("cannot write", name_, written < 0 ? errno : EIO));
+    next += written;
+    count -= static_cast<size_t>(written);
   }
   return true;
 }
 
-// Writes, copies the target's permission bits and syncs the open temporary file, then closes
-// it; the reason for a failure goes to `error`.
-bool FillTemporary(int fd, const std::string& name, const std::string& target,
-                   std::string_view bytes, std::string* error) {
+bool PendingFile::Flush(std::string* error) {
   struct stat existing {};
-  bool ok = true;
-  if (!WriteAll(fd, bytes)) {
-    ok = Fail(error, Reason("cannot write", name, errno));
-  } else if (stat(target.c_str(), &existing) == 0 && fchmod(fd, existing.st_mode & 07777) != 0) {
-    ok = Fail(error, Reason("cannot set permissions of", name, errno));
-  } else if (fsync(fd) != 0) {
-    ok = Fail(error, Reason("cannot flush", name, errno));
+  if (stat(target_.c_str(), &existing) == 0 && fchmod(fd_, existing.st_mode & 07777) != 0) {
+    return Fail(error, Reason("cannot set permissions of", name_, errno));
   }
-  if (close(fd) != 0 && ok) ok = Fail(error, Reason("cannot close", name, errno));
-  return ok;
+  if (fsync(fd_) != 0) return Fail(error, Reason("cannot flush", name_, errno));
+  return true;
 }
 
-// Makes the rename durable. File systems that cannot sync a directory (EINVAL) are accepted.
-bool SyncDirectory(const std::string& directory, std::string* error) {
+bool PendingFile::Replace(std::string* error) {
+  if (rename(name_.c_str(), target_.c_str()) != 0) {
+    return Fail(error, Reason("cannot replace", target_, errno));
+  }
+  replaced_ = true;
+  return true;
+}
+
+int PendingFile::ReleaseDescriptor() {
+  const int fd = fd_;
+  fd_ = -1;
+  return fd;
+}
+
+bool SyncDirectoryOf(const std::string& path, std::string* error) {
+  const std::string directory = DirectoryOf(path);
   const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return Fail(error, Reason("cannot open directory", directory, errno));
   const bool synced = fsync(fd) == 0 || errno == EINVAL;
@@ -92,27 +151,27 @@ bool SyncDirectory(const std::string& directory, std::string* error) {
          Fail(error, Reason("replaced, but cannot flush directory", directory, syncError));
 }
 
-}  // namespace
+void RemoveAbandonedTemporaries(const std::string& path) {
+  const std::filesystem::path target(ResolveTarget(path));
+  const std::string fileName = target.filename().string();
+  std::error_code failed;
+  std::filesystem::directory_iterator entries(DirectoryOf(target.string()), failed);
+  for (; !failed && entries != std::filesystem::directory_iterator(); entries.increment(failed)) {
+    const pid_t writer = WriterOf(entries->path().filename().string(), fileName);
+    if (writer > 0 && kill(writer, 0) != 0 && errno == ESRCH) {
+      unlink(entries->path().c_str());
+    }
+  }
+}
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
-  const std::string target = ResolveTarget(path);
-  struct stat existing {};
-  if (stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
-    return Fail(error, "cannot replace " + target + ": not a regular file");
-  }
-  const auto temporary = CreateTemporary(target);
-  if (!temporary) return Fail(error, Reason("cannot create a temporary file for", target, errno));
-  const auto& [fd, name] = *temporary;
-  if (!FillTemporary(fd, name, target, bytes, error)) {
-    unlink(name.c_str());
+  auto pending = PendingFile::Create(path, error);
+  if (!pending) return false;
+  if (!pending->Write(bytes.data(), bytes.size(), error) || !pending->Flush(error) ||
+      !pending->Replace(error)) {
     return false;
   }
-  if (rename(name.c_str(), target.c_str()) != 0) {
-    const int renameError = errno;
-    unlink(name.c_str());
-    return Fail(error, Reason("cannot replace", target, renameError));
-  }
-  return SyncDirectory(DirectoryOf(target), error);
+  return SyncDirectoryOf(pending->Target(), error);
 }
 
 }  // namespace veltro::platform

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -93,6 +95,49 @@ TEST(SafeWrite, WriteErrorKeepsTheOldContents) {
   EXPECT_FALSE(error.empty());
   EXPECT_EQ(ReadBytes(path), "old contents");
   EXPECT_EQ(EntriesIn(dir), 1u);
+}
+
+TEST(SafeWrite, PendingFilesReplaceOnlyWhenToldAndKeepTheirHandle) {
+  TempDir dir;
+  const std::string kept = dir.File("kept.ndx");
+  const std::string replaced = dir.File("replaced.ndb");
+  WriteBytes(kept, "old");
+  std::string error;
+  int handle = -1;
+  {
+    auto abandoned = PendingFile::Create(kept, &error);
+    auto written = PendingFile::Create(replaced, &error);
+    ASSERT_TRUE(abandoned && written) << error;
+    ASSERT_TRUE(abandoned->Write("never", 5, &error)) << error;
+    ASSERT_TRUE(written->Write("new bytes", 9, &error) && written->Flush(&error)) << error;
+    EXPECT_EQ(EntriesIn(dir), 3u) << "nothing is replaced before Replace";
+    ASSERT_TRUE(written->Replace(&error) && SyncDirectoryOf(replaced, &error)) << error;
+    handle = written->ReleaseDescriptor();
+  }
+  EXPECT_EQ(ReadBytes(kept), "old");
+  EXPECT_EQ(ReadBytes(replaced), "new bytes");
+  EXPECT_EQ(EntriesIn(dir), 2u) << "the abandoned temporary is removed";
+  ASSERT_EQ(pwrite(handle, "N", 1, 0), 1) << "the released handle is the replaced file's";
+  close(handle);
+  EXPECT_EQ(ReadBytes(replaced), "New bytes");
+}
+
+TEST(SafeWrite, RemovesOnlyTemporariesOfProcessesThatAreGone) {
+  TempDir dir;
+  const std::string target = dir.File("Data.ndb");
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);
+  const std::string gone = target + ".tmp-" + std::to_string(child) + "-0-1";
+  const std::string running = target + ".tmp-" + std::to_string(getpid()) + "-0-1";
+  const std::string unrelated = target + ".tmp-notapid";
+  for (const auto& name : {target, gone, running, unrelated}) WriteBytes(name, "x");
+  RemoveAbandonedTemporaries(target);
+  EXPECT_FALSE(std::filesystem::exists(gone));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  EXPECT_TRUE(std::filesystem::exists(unrelated));
+  EXPECT_TRUE(std::filesystem::exists(target));
 }
 
 }  // namespace

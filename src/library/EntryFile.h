@@ -1,0 +1,50 @@
+// Reading fixed-size entries from the library files: never more than the file holds, so a
+// count taken from a damaged header cannot make a reader allocate or read beyond the file.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "library/SongRecord.h"
+
+namespace veltro::library {
+
+// The entry structs are the little-endian file layouts themselves.
+static_assert(std::endian::native == std::endian::little,
+              "the library's entry structs mirror little-endian file bytes");
+
+// Reads up to `bytes` bytes at `offset` of the open descriptor; returns how many were read.
+size_t ReadAt(int fd, uint64_t offset, void* out, size_t bytes);
+
+// The size of the open file, 0 when it cannot be told.
+uint64_t SizeOf(int fd);
+
+// The header of a Data.ndb of `fileBytes` bytes, its record count limited to the whole records
+// present (and to what an int can number). A file shorter than the header is an empty library.
+DatabaseHeader ReadHeader(int fd, uint64_t fileBytes);
+
+// Reads `count` records that follow the header; fewer when the file is shorter.
+std::vector<SongRecord> ReadRecords(int fd, size_t count);
+
+// Opens `path` for reading; -1 when it cannot be opened.
+int OpenForReading(const std::string& path);
+void CloseFile(int fd);
+
+// The whole entries at the start of file `path`, at most `count`; nullopt when the file cannot
+// be opened.
+template <class Entry>
+std::optional<std::vector<Entry>> ReadEntries(const std::string& path, size_t count) {
+  const int fd = OpenForReading(path);
+  if (fd < 0) return std::nullopt;
+  const uint64_t present = SizeOf(fd) / sizeof(Entry);
+  std::vector<Entry> entries(present < count ? static_cast<size_t>(present) : count);
+  const size_t got = ReadAt(fd, 0, entries.data(), entries.size() * sizeof(Entry));
+  CloseFile(fd);
+  entries.resize(got / sizeof(Entry));
+  return entries;
+}
+
+}  // namespace veltro::library

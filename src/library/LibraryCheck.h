@@ -1,0 +1,17 @@
+// Verifies the five library files on disk against each other, without changing anything.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "library/LibraryPaths.h"
+
+namespace veltro::library {
+
+// Every reason why the files disagree, one line each ("a.ndx: holds 3 entries, the library
+// has 4 records"); empty when they form a consistent library. A 0-byte Data.ndb (as created
+// before the first write) is an empty library; a missing file is a reason. Bytes after the last
+// entry of any file are ignored, as readers ignore them.
+std::vector<std::string> CheckLibraryFiles(const LibraryPaths& paths);
+
+}  // namespace veltro::library

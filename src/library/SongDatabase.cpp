@@ -1,0 +1,419 @@
+#include "library/SongDatabase.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <initializer_list>
+#include <numeric>
+
+#include "library/EntryFile.h"
+#include "library/FoldedText.h"
+#include "library/MatchPattern.h"
+#include "platform/SafeWrite.h"
+
+namespace veltro::library {
+
+namespace {
+
+using platform::PendingFile;
+
+std::string Reason(const std::string& what, const std::string& path, int errorNumber) {
+  return what + " " + path + ": " + std::strerror(errorNumber);
+}
+
+std::string FileName(const std::string& path) {
+  return std::filesystem::path(path).filename().string();
+}
+
+// The folded order, with byte order and then record number breaking ties so that the files
+// written never depend on the sort algorithm.
+template <class Entry>
+bool KeyBefore(const Entry& a, const Entry& b) {
+  const std::string_view keyA = FieldText(a.key);
+  const std::string_view keyB = FieldText(b.key);
+  if (const int folded = FoldedCompare(keyA, keyB); folded != 0) return folded < 0;
+  if (const int raw = keyA.compare(keyB); raw != 0) return raw < 0;
+  return a.recordIndex < b.recordIndex;
+}
+
+bool PathBefore(const SongRecord& a, const SongRecord& b) {
+  const std::string_view pathA = FieldText(a.path);
+  const std::string_view pathB = FieldText(b.path);
+  if (const int folded = FoldedCompare(pathA, pathB); folded != 0) return folded < 0;
+  return pathA < pathB;
+}
+
+template <class Entry, size_t N>
+Entry MakeEntry(uint32_t record, const char (&field)[N]) {
+  Entry entry{};
+  entry.recordIndex = record;
+  const std::string_view text = FieldText(field);
+  std::memcpy(entry.key, text.data(), std::min(text.size(), sizeof entry.key - 1));
+  return entry;
+}
+
+// Loads one index file into `entries`; the reason it cannot serve as the index, or empty.
+template <class Entry, class Check>
+std::string LoadIndex(const std::string& path, std::span<const SongRecord> records,
+                      std::vector<Entry>& entries, Check check) {
+  auto loaded = ReadEntries<Entry>(path, records.size());
+  if (!loaded) return FileName(path) + ": missing";
+  entries = std::move(*loaded);
+  const std::string problem = check(std::span<const Entry>(entries));
+  return problem.empty() ? problem : FileName(path) + ": " + problem;
+}
+
+std::string FoldedCopy(std::string_view text) {
+  std::string folded(text);
+  FoldInto(text, folded.data());
+  return folded;
+}
+
+// Starts a new version of each of `paths`, in order; false with the reason when one cannot be.
+bool CreatePending(std::vector<PendingFile>& files, std::initializer_list<std::string> paths,
+                   std::string* error) {
+  files.reserve(paths.size());
+  for (const std::string& path : paths) {
+    auto file = PendingFile::Create(path, error);
+    if (!file) return false;
+    files.push_back(std::move(*file));
+  }
+  return true;
+}
+
+template <class Entry>
+bool WriteEntries(PendingFile& file, const std::vector<Entry>& entries, std::string* error) {
+  return file.Write(entries.data(), entries.size() * sizeof(Entry), error);
+}
+
+// Writes every pending file completely and flushes it, then replaces the targets in order.
+bool ReplaceInOrder(std::vector<PendingFile>& files, std::string* error) {
+  for (auto& file : files) {
+    if (!file.Flush(error)) return false;
+  }
+  for (auto& file : files) {
+    if (!file.Replace(error)) return false;
+  }
+  return platform::SyncDirectoryOf(files.front().Target(), error);
+}
+
+}  // namespace
+
+SongDatabase::SongDatabase() : SongDatabase(std::filesystem::current_path()) {}
+
+SongDatabase::SongDatabase(const std::filesystem::path& workingDirectory)
+    : paths_(LibraryPaths::In(workingDirectory)) {
+  Open();
+}
+
+SongDatabase::~SongDatabase() {
+  if (dataFile_ >= 0) close(dataFile_);
+}
+
+void SongDatabase::Open() {
+  for (const std::string* path : {&paths_.data, &paths_.artistIndex, &paths_.songNameIndex,
+                                  &paths_.genreIndex, &paths_.yearIndex}) {
+    platform::RemoveAbandonedTemporaries(*path);
+  }
+  dataFile_ = open(paths_.data.c_str(), O_RDWR | O_CLOEXEC);
+  if (dataFile_ >= 0) {
+    writable_ = true;
+  } else if (errno == ENOENT) {
+    dataFile_ = open(paths_.data.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (dataFile_ < 0) openProblem_ = Reason("cannot create", paths_.data, errno);
+    writable_ = dataFile_ >= 0;
+  } else {
+    openProblem_ = Reason("cannot open for writing", paths_.data, errno);
+    dataFile_ = open(paths_.data.c_str(), O_RDONLY | O_CLOEXEC);
+  }
+  if (dataFile_ >= 0) header_ = ReadHeader(dataFile_, SizeOf(dataFile_));
+}
+
+void SongDatabase::ReadRecordsOnly() {
+  records_ =
+      dataFile_ >= 0 ? ReadRecords(dataFile_, header_.recordCount) : std::vector<SongRecord>{};
+  header_.recordCount = static_cast<uint32_t>(records_.size());
+  diskMatchesMemory_ = true;
+  LimitSelection();
+}
+
+int SongDatabase::LoadIndexes() {
+  ReadRecordsOnly();
+  indexLoadProblem_ = LoadIndexArrays();
+  if (indexLoadProblem_.empty()) return 0;
+  artistIndex_.clear();
+  songNameIndex_.clear();
+  genreIndex_.clear();
+  yearIndex_.clear();
+  return 1;
+}
+
+std::string SongDatabase::LoadIndexArrays() {
+  const std::span<const SongRecord> records(records_);
+  std::string problem = LoadIndex(paths_.artistIndex, records, artistIndex_, [&](auto entries) {
+    return IndexProblem(records, entries, IndexKind::Artist);
+  });
+  if (!problem.empty()) return problem;
+  problem = LoadIndex(paths_.songNameIndex, records, songNameIndex_, [&](auto entries) {
+    return IndexProblem(records, entries, IndexKind::SongName);
+  });
+  if (!problem.empty()) return problem;
+  problem = LoadIndex(paths_.genreIndex, records, genreIndex_,
+                      [&](auto entries) { return IndexProblem(records, entries); });
+  if (!problem.empty()) return problem;
+  return LoadIndex(paths_.yearIndex, records, yearIndex_,
+                   [&](auto entries) { return IndexProblem(records, entries); });
+}
+
+void SongDatabase::BuildIndexesInRecordOrder() {
+  const size_t count = records_.size();
+  artistIndex_.resize(count);
+  songNameIndex_.resize(count);
+  genreIndex_.resize(count);
+  yearIndex_.resize(count);
+  for (size_t i = 0; i < count; ++i) {
+    const auto record = static_cast<uint32_t>(i);
+    artistIndex_[i] = MakeEntry<NameIndexEntry>(record, records_[i].artist);
+    songNameIndex_[i] = MakeEntry<NameIndexEntry>(record, records_[i].songName);
+    genreIndex_[i] = MakeEntry<GenreIndexEntry>(record, records_[i].genre);
+    yearIndex_[i] = MakeEntry<YearIndexEntry>(record, records_[i].year);
+  }
+  std::fill(std::begin(indexCursors_), std::end(indexCursors_), 0);
+}
+
+void SongDatabase::SortIndexes() {
+  std::sort(artistIndex_.begin(), artistIndex_.end(), KeyBefore<NameIndexEntry>);
+  std::sort(songNameIndex_.begin(), songNameIndex_.end(), KeyBefore<NameIndexEntry>);
+  std::sort(genreIndex_.begin(), genreIndex_.end(), KeyBefore<GenreIndexEntry>);
+  std::sort(yearIndex_.begin(), yearIndex_.end(), KeyBefore<YearIndexEntry>);
+}
+
+bool SongDatabase::RebuildIndexFiles() {
+  BuildIndexesInRecordOrder();
+  SortIndexes();
+  if (!CheckWritable()) return false;
+  std::vector<PendingFile> files;
+  const bool written =
+      CreatePending(files,
+                    {paths_.artistIndex, paths_.songNameIndex, paths_.genreIndex, paths_.yearIndex},
+                    &lastWriteProblem_) &&
+      WriteIndexes(files, 0) && ReplaceInOrder(files, &lastWriteProblem_);
+  if (written) lastWriteProblem_.clear();
+  return written;
+}
+
+bool SongDatabase::WriteAll() {
+  if (!CheckWritable()) return false;
+  DatabaseHeader header = header_;
+  header.recordCount = static_cast<uint32_t>(records_.size());
+  std::vector<PendingFile> files;
+  const bool written =
+      CreatePending(files,
+                    {paths_.data, paths_.artistIndex, paths_.songNameIndex, paths_.genreIndex,
+                     paths_.yearIndex},
+                    &lastWriteProblem_) &&
+      files[0].Write(&header, sizeof header, &lastWriteProblem_) &&
+      files[0].Write(records_.data(), records_.size() * sizeof(SongRecord), &lastWriteProblem_) &&
+      WriteIndexes(files, 1) && ReplaceInOrder(files, &lastWriteProblem_);
+  // Once Data.ndb is replaced the handle must be the new file's, even if an index file could
+  // not follow (the next load then finds that index inconsistent and rebuilds it).
+  if (!files.empty() && files[0].Replaced()) AdoptDataFile(files[0], header);
+  if (written) lastWriteProblem_.clear();
+  return written;
+}
+
+bool SongDatabase::WriteIndexes(std::vector<PendingFile>& files, size_t first) {
+  std::string* error = &lastWriteProblem_;
+  return WriteEntries(files[first], artistIndex_, error) &&
+         WriteEntries(files[first + 1], songNameIndex_, error) &&
+         WriteEntries(files[first + 2], genreIndex_, error) &&
+         WriteEntries(files[first + 3], yearIndex_, error);
+}
+
+void SongDatabase::AdoptDataFile(PendingFile& file, const DatabaseHeader& header) {
+  if (dataFile_ >= 0) close(dataFile_);
+  dataFile_ = file.ReleaseDescriptor();
+  header_ = header;
+  diskMatchesMemory_ = true;
+}
+
+bool SongDatabase::CheckWritable() {
+  if (writable_) return true;
+  lastWriteProblem_ = openProblem_;
+  return false;
+}
+
+void SongDatabase::SetOrder(std::string_view name) {
+  StoreField(orderName_, name);
+}
+
+std::string_view SongDatabase::OrderName() const {
+  return FieldText(orderName_);
+}
+
+int SongDatabase::RecordForRow(int row) const {
+  if (row < 0) return 0;
+  const auto at = static_cast<size_t>(row);
+  const std::string_view order = OrderName();
+  if (order == "Artist") return at < artistIndex_.size() ? Record(artistIndex_[at]) : 0;
+  if (order == "Songname") return at < songNameIndex_.size() ? Record(songNameIndex_[at]) : 0;
+  if (order == "Genre") return at < genreIndex_.size() ? Record(genreIndex_[at]) : 0;
+  if (order == "Year") return at < yearIndex_.size() ? Record(yearIndex_[at]) : 0;
+  if (order == "Path") return at < records_.size() ? row : 0;
+  return 0;
+}
+
+int SongDatabase::Record(const auto& entry) const {
+  return entry.recordIndex < records_.size() ? static_cast<int>(entry.recordIndex) : 0;
+}
+
+void SongDatabase::SetCurrent(int record) {
+  if (record >= 0 && static_cast<size_t>(record) < records_.size()) currentRecord_ = record;
+}
+
+SongRecord SongDatabase::GetCurrentRecord() const {
+  if (records_.empty()) return EmptyRecord();
+  return records_[static_cast<size_t>(currentRecord_)];
+}
+
+void SongDatabase::LimitSelection() {
+  const int last = records_.empty() ? 0 : static_cast<int>(records_.size()) - 1;
+  currentRecord_ = std::clamp(currentRecord_, 0, last);
+  for (int& cursor : indexCursors_) cursor = std::clamp(cursor, 0, last);
+}
+
+int SongDatabase::FindArtistPrefix(std::string_view text) {
+  return FindPrefix(artistIndex_, IndexKind::Artist, text);
+}
+
+int SongDatabase::FindSongNamePrefix(std::string_view text) {
+  return FindPrefix(songNameIndex_, IndexKind::SongName, text);
+}
+
+int SongDatabase::FindGenrePrefix(std::string_view text) {
+  return FindPrefix(genreIndex_, IndexKind::Genre, text);
+}
+
+int SongDatabase::FindYearPrefix(std::string_view text) {
+  return FindPrefix(yearIndex_, IndexKind::Year, text);
+}
+
+template <class Entry>
+int SongDatabase::FindPrefix(const std::vector<Entry>& index, IndexKind kind,
+                             std::string_view text) {
+  int& cursor = indexCursors_[static_cast<int>(kind)];
+  const auto found = std::partition_point(index.begin(), index.end(), [text](const Entry& entry) {
+    return FoldedPrefixBefore(FieldText(entry.key), text);
+  });
+  if (found == index.end()) return cursor;
+  cursor = static_cast<int>(found - index.begin());
+  SetCurrent(Record(*found));
+  return cursor;
+}
+
+int SongDatabase::IndexCursor(IndexKind kind) const {
+  return indexCursors_[static_cast<int>(kind)];
+}
+
+int SongDatabase::Search(std::string_view artist, std::string_view songName, std::string_view genre,
+                         std::string_view year) {
+  const std::string artistPattern = FoldedCopy(artist);
+  const std::string songNamePattern = FoldedCopy(songName);
+  const std::string genrePattern = FoldedCopy(genre);
+  searchResults_.clear();
+  char folded[sizeof(SongRecord::path)];
+  for (const SongRecord& record : records_) {
+    if (MatchPattern(FoldInto(FieldText(record.artist), folded), artistPattern) &&
+        MatchPattern(FoldInto(FieldText(record.songName), folded), songNamePattern) &&
+        MatchPattern(FoldInto(FieldText(record.genre), folded), genrePattern) &&
+        MatchPattern(FieldText(record.year), year)) {
+      searchResults_.push_back(record);
+    }
+  }
+  return static_cast<int>(searchResults_.size());
+}
+
+void SongDatabase::SelectByPath(std::string_view path) {
+  const auto found = std::partition_point(
+      records_.begin(), records_.end(),
+      [path](const SongRecord& record) { return FoldedLess(FieldText(record.path), path); });
+  if (found != records_.end()) currentRecord_ = static_cast<int>(found - records_.begin());
+}
+
+int SongDatabase::ContainsPath(std::string_view path) const {
+  auto found = std::partition_point(
+      records_.begin(), records_.end(),
+      [path](const SongRecord& record) { return FoldedLess(FieldText(record.path), path); });
+  // Records whose paths differ only in letter case stand together; any may be the exact one.
+  for (; found != records_.end() && FoldedCompare(FieldText(found->path), path) == 0; ++found) {
+    if (FieldText(found->path) == path) return 0;
+  }
+  return -1;
+}
+
+bool SongDatabase::SetCuePosition(uint32_t value) {
+  if (records_.empty()) return Refuse("there is no current record");
+  const auto record = static_cast<size_t>(currentRecord_);
+  records_[record].cuePosition = value;
+  return WriteInPlace(kHeaderBytes + kRecordBytes * record + kCueOffsetInRecord, &value,
+                      sizeof value);
+}
+
+bool SongDatabase::UpdateCurrentRecord(const SongRecord& replacement) {
+  if (records_.empty()) return Refuse("there is no current record");
+  const auto record = static_cast<size_t>(currentRecord_);
+  records_[record] = replacement;
+  return WriteInPlace(kHeaderBytes + kRecordBytes * record, &replacement, sizeof replacement);
+}
+
+bool SongDatabase::WriteInPlace(uint64_t offset, const void* bytes, size_t count) {
+  if (!CheckWritable()) return false;
+  if (!diskMatchesMemory_) {
+    return Refuse("the library in memory has not been saved yet; " + paths_.data +
+                  " holds other records");
+  }
+  const char* next = static_cast<const char*>(bytes);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t written =
+        pwrite(dataFile_, next + done, count - done, static_cast<off_t>(offset + done));
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return Refuse(Reason("cannot write", paths_.data, errno));
+    done += static_cast<size_t>(written);
+  }
+  if (fdatasync(dataFile_) != 0) return Refuse(Reason("cannot flush", paths_.data, errno));
+  lastWriteProblem_.clear();
+  return true;
+}
+
+bool SongDatabase::Refuse(std::string reason) {
+  lastWriteProblem_ = std::move(reason);
+  return false;
+}
+
+void SongDatabase::StageRecord(const SongRecord& record) {
+  stagingList_.push_back(record);
+}
+
+void SongDatabase::StageAllRecords() {
+  stagingList_ = records_;
+}
+
+void SongDatabase::CommitStaging() {
+  std::vector<uint32_t> order(stagingList_.size());
+  std::iota(order.begin(), order.end(), 0u);
+  std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
+    return PathBefore(stagingList_[a], stagingList_[b]);
+  });
+  records_.resize(order.size());
+  for (size_t i = 0; i < order.size(); ++i) records_[i] = stagingList_[order[i]];
+  stagingList_.clear();
+  diskMatchesMemory_ = false;
+  BuildIndexesInRecordOrder();
+  LimitSelection();
+}
+
+}  // namespace veltro::library

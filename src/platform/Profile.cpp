@@ -57,7 +57,11 @@ std::string EncodeValue(std::string_view value) {
       !value.empty() &&
       (kBlanks.find(value.front()) != std::string_view::npos ||
        kBlanks.find(value.back()) != std::string_view::npos || HasSurroundingQuotes(value));
-  return needsQuotes ? "\"" + std::string(value) + "\"" : std::string(value);
+  if (!needsQuotes) return std::string(value);
+  std::string quoted;
+  quoted.reserve(value.size() + 2);
+  quoted.append(1, '"').append(value).append(1, '"');
+  return quoted;
 }
 
 bool HasLineBreak(std::string_view text) {
@@ -201,7 +205,7 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
   if (!span) {
     if (!lines_.empty() && !Trim(LineText(lines_.size() - 1)).empty())
       InsertLine(lines_.size(), "");
-    InsertLine(lines_.size(), "[" + std::string(section) + "]");
+    InsertLine(lines_.size(), std::string("[").append(section).append("]"));
     InsertLine(lines_.size(), std::string(key) + "=" + encoded);
     return true;
   }

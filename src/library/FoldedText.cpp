@@ -1,5 +1,8 @@
 #include "library/FoldedText.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace veltro::library {
 
 namespace {
@@ -22,6 +25,18 @@ int FoldedCompare(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+int FoldedCompareFields(const char* a, const char* b, size_t capacity) {
+  for (size_t i = 0; i < capacity; ++i) {
+    if (a[i] == b[i]) {
+      if (a[i] == '\0') return 0;
+      continue;
+    }
+    const int difference = FoldedByteDifference(a[i], b[i]);
+    if (difference != 0) return difference;
+  }
+  return 0;
+}
+
 bool FoldedPrefixBefore(std::string_view entry, std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     if (i == entry.size()) return true;  // the entry ended: its NUL is smaller than any byte
@@ -32,8 +47,30 @@ bool FoldedPrefixBefore(std::string_view entry, std::string_view text) {
   return false;
 }
 
+namespace {
+
+// Folds eight bytes at once: each byte in 'a'..'z' loses its 0x20 bit, all others stay.
+uint64_t FoldWord(uint64_t word) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHighBits = 0x80 * kOnes;
+  const uint64_t low7 = word & (0x7F * kOnes);
+  const uint64_t atLeastA = low7 + (0x80 - 'a') * kOnes;    // high bit set when >= 'a'
+  const uint64_t aboveZ = low7 + (0x80 - 'z' - 1) * kOnes;  // high bit set when > 'z'
+  const uint64_t lower = atLeastA & ~aboveZ & ~word & kHighBits;
+  return word ^ (lower >> 2);
+}
+
+}  // namespace
+
 std::string_view FoldInto(std::string_view text, char* out) {
-  for (size_t i = 0; i < text.size(); ++i) out[i] = FoldByte(text[i]);
+  size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    word = FoldWord(word);
+    std::memcpy(out + i, &word, 8);
+  }
+  for (; i < text.size(); ++i) out[i] = FoldByte(text[i]);
   return std::string_view(out, text.size());
 }
 

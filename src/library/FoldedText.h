@@ -3,6 +3,7 @@
 // 0x80-0xFF sort after all ASCII. Records are ordered by path and index entries by key with it.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace veltro::library {
@@ -17,6 +18,10 @@ int FoldedCompare(std::string_view a, std::string_view b);
 inline bool FoldedLess(std::string_view a, std::string_view b) {
   return FoldedCompare(a, b) < 0;
 }
+
+// FoldedCompare of two NUL-terminated fields of `capacity` bytes each (a field without a NUL
+// ends at its capacity), in one pass and without measuring them first.
+int FoldedCompareFields(const char* a, const char* b, size_t capacity);
 
 // The prefix test of the quick-find: `entry` is before `text` when its first text.size() bytes,
 // folded, compare below folded `text` (the end of `entry` counting as smaller than any byte).

@@ -25,6 +25,23 @@ std::string IndexProblem(std::span<const SongRecord> records,
 std::string IndexProblem(std::span<const SongRecord> records,
                          std::span<const YearIndexEntry> entries);
 
+// The four indexes of one library.
+struct IndexSet {
+  std::span<const NameIndexEntry> artist;
+  std::span<const NameIndexEntry> songName;
+  std::span<const GenreIndexEntry> genre;
+  std::span<const YearIndexEntry> year;
+};
+
+// IndexProblem of each of the four indexes ("" when valid), found in one pass over the records.
+struct IndexProblems {
+  std::string artist;
+  std::string songName;
+  std::string genre;
+  std::string year;
+};
+IndexProblems FindIndexProblems(std::span<const SongRecord> records, const IndexSet& indexes);
+
 // The first place where `records` are not in ascending folded path order; empty when they are.
 std::string RecordOrderProblem(std::span<const SongRecord> records);
 

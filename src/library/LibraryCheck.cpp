@@ -39,17 +39,19 @@ std::optional<std::vector<SongRecord>> ReadDataFile(const std::string& path,
   return records;
 }
 
-template <class Entry, class Check>
-void CheckIndexFile(const std::string& path, std::span<const SongRecord> records, Check check,
+// The reason for one index file: missing, or its problem.
+void AddIndexReason(const std::string& path, bool present, const std::string& problem,
                     std::vector<std::string>& reasons) {
-  const auto entries = ReadEntries<Entry>(path, records.size());
-  std::string problem = entries ? check(std::span<const Entry>(*entries)) : "missing";
-  if (!problem.empty()) reasons.push_back(FileName(path) + ": " + problem);
+  if (!present) {
+    reasons.push_back(FileName(path) + ": missing");
+  } else if (!problem.empty()) {
+    reasons.push_back(FileName(path) + ": " + problem);
+  }
 }
 
 }  // namespace
 
-std::vector<std::string> CheckLibraryFiles(const LibraryPaths& paths) {
+std::vector<std::string> CheckLibraryFiles(const LibraryPaths& paths, size_t* recordCount) {
   std::vector<std::string> reasons;
   const auto records = ReadDataFile(paths.data, reasons);
   if (!records) {
@@ -58,17 +60,21 @@ std::vector<std::string> CheckLibraryFiles(const LibraryPaths& paths) {
   }
   const std::string order = RecordOrderProblem(*records);
   if (!order.empty()) reasons.push_back(FileName(paths.data) + ": " + order);
-  const std::span<const SongRecord> all(*records);
-  CheckIndexFile<NameIndexEntry>(
-      paths.artistIndex, all,
-      [&](auto entries) { return IndexProblem(all, entries, IndexKind::Artist); }, reasons);
-  CheckIndexFile<NameIndexEntry>(
-      paths.songNameIndex, all,
-      [&](auto entries) { return IndexProblem(all, entries, IndexKind::SongName); }, reasons);
-  CheckIndexFile<GenreIndexEntry>(
-      paths.genreIndex, all, [&](auto entries) { return IndexProblem(all, entries); }, reasons);
-  CheckIndexFile<YearIndexEntry>(
-      paths.yearIndex, all, [&](auto entries) { return IndexProblem(all, entries); }, reasons);
+  const size_t count = records->size();
+  if (recordCount != nullptr) *recordCount = count;
+  const auto artist = ReadEntries<NameIndexEntry>(paths.artistIndex, count);
+  const auto songName = ReadEntries<NameIndexEntry>(paths.songNameIndex, count);
+  const auto genre = ReadEntries<GenreIndexEntry>(paths.genreIndex, count);
+  const auto year = ReadEntries<YearIndexEntry>(paths.yearIndex, count);
+  const IndexSet indexes{artist ? *artist : std::span<const NameIndexEntry>{},
+                         songName ? *songName : std::span<const NameIndexEntry>{},
+                         genre ? *genre : std::span<const GenreIndexEntry>{},
+                         year ? *year : std::span<const YearIndexEntry>{}};
+  const IndexProblems problems = FindIndexProblems(*records, indexes);
+  AddIndexReason(paths.artistIndex, artist.has_value(), problems.artist, reasons);
+  AddIndexReason(paths.songNameIndex, songName.has_value(), problems.songName, reasons);
+  AddIndexReason(paths.genreIndex, genre.has_value(), problems.genre, reasons);
+  AddIndexReason(paths.yearIndex, year.has_value(), problems.year, reasons);
   return reasons;
 }
 

@@ -1,6 +1,7 @@
 // Verifies the five library files on disk against each other, without changing anything.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@ namespace veltro::library {
 // has 4 records"); empty when they form a consistent library. A 0-byte Data.ndb (as created
 // before the first write) is an empty library; a missing file is a reason. Bytes after the last
 // entry of any file are ignored, as readers ignore them.
-std::vector<std::string> CheckLibraryFiles(const LibraryPaths& paths);
+// `recordCount`, when given, receives the number of records a reader loads from Data.ndb.
+std::vector<std::string> CheckLibraryFiles(const LibraryPaths& paths,
+                                           size_t* recordCount = nullptr);
 
 }  // namespace veltro::library

@@ -94,6 +94,8 @@ class SongDatabase {
   void SelectByPath(std::string_view path);
   // 0 when a record has exactly this path (letter case included), -1 otherwise.
   int ContainsPath(std::string_view path) const;
+  // The number of the record with exactly this path (letter case included), or -1.
+  int RecordWithPath(std::string_view path) const;
 
   // Stores the cue position of the current record in memory and writes its 4 bytes in place
   // in Data.ndb, flushed. False when there is no current record or the write failed.

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace veltro::library {
@@ -76,9 +77,8 @@ SongRecord EmptyRecord();
 // none (a foreign file may fill a field completely).
 template <size_t N>
 std::string_view FieldText(const char (&field)[N]) {
-  size_t length = 0;
-  while (length < N && field[length] != '\0') ++length;
-  return std::string_view(field, length);
+  const void* end = std::memchr(field, '\0', N);
+  return std::string_view(field, end == nullptr ? N : static_cast<const char*>(end) - field);
 }
 
 // Stores `text` in a field of `capacity` bytes: at most capacity - 1 bytes, cut so that no

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/LibraryCommand.h"
 #include "engine/PlayerEngine.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/sound/SoundDevice.h"
@@ -45,7 +46,8 @@ int Usage() {
   std::fprintf(stderr,
                "usage: veltro-cli devices\n"
                "       veltro-cli play FILE [--device GUID|null] [--pitch V] [--mastertempo]"
-               " [--start HUNDREDTHS]\n");
+               " [--start HUNDREDTHS]\n"
+               "       veltro-cli library stats|list|find|search|check ...\n");
   return 2;
 }
 
@@ -170,6 +172,7 @@ int main(int argc, char** argv) {
   std::vector<std::string_view> args(argv + 1, argv + argc);
   if (args.empty()) return Usage();
   if (args[0] == "devices" && args.size() == 1) return ListDevices();
+  if (args[0] == "library") return veltro::cli::RunLibraryCommand({args.begin() + 1, args.end()});
   if (args[0] != "play") return Usage();
   PlayOptions options;
   const std::vector<std::string_view> rest(args.begin() + 1, args.end());

@@ -1,35 +1,21 @@
 // Runs the real veltro-cli binary on generated songs and checks its exit status and output.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <cstdio>
 #include <string>
 
+#include "cli/ShellRun.h"
 #include "support/Fixtures.h"
 #include "support/TempDir.h"
 
 namespace veltro::testing {
 namespace {
 
-struct RunResult {
-  int status = -1;
-  std::string output;  // standard output and standard error together
-};
+using RunResult = ShellRun;
 
 // Runs veltro-cli with `arguments`; `environment` ("NAME=value ") is put before the command.
 RunResult RunCli(const std::string& arguments, const std::string& environment = "") {
-  const std::string command = environment + std::string(VELTRO_CLI) + " " + arguments + " 2>&1";
-  RunResult result;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  std::array<char, 256> chunk{};
-  while (fgets(chunk.data(), static_cast<int>(chunk.size()), pipe) != nullptr) {
-    result.output += chunk.data();
-  }
-  const int wait = pclose(pipe);
-  result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
-  return result;
+  return RunShell(environment + std::string(VELTRO_CLI) + " " + arguments + " 2>&1");
 }
 
 std::string LastLine(const std::string& text) {

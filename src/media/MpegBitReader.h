@@ -1,0 +1,53 @@
+// Reads a byte buffer as a big-endian bit stream. Reading past the end yields zero bits and
+// marks the reader overrun, so no damaged frame can make a decoder read outside its buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace veltro::media {
+
+class MpegBitReader {
+ public:
+  MpegBitReader() = default;
+  MpegBitReader(const uint8_t* data, size_t bytes) : data_(data), bits_(bytes * 8) {}
+
+  // The next `count` bits (0..32) as an unsigned number, first bit most significant.
+  uint32_t Read(int count) {
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i) value = (value << 1) | ReadBit();
+    return value;
+  }
+  uint32_t ReadBit() {
+    if (position_ >= bits_) {
+      overrun_ = true;
+      return 0;
+    }
+    const uint32_t bit = (data_[position_ >> 3] >> (7 - (position_ & 7))) & 1u;
+    ++position_;
+    return bit;
+  }
+  void Skip(size_t count) {
+    position_ += count;
+    if (position_ > bits_) {
+      position_ = bits_;
+      overrun_ = true;
+    }
+  }
+  // Moves to an absolute bit position (limited to the end).
+  void SeekBit(size_t position) {
+    position_ = position <= bits_ ? position : bits_;
+    if (position > bits_) overrun_ = true;
+  }
+  size_t BitPosition() const { return position_; }
+  size_t BitsLeft() const { return bits_ - position_; }
+  bool Overrun() const { return overrun_; }
+
+ private:
+  const uint8_t* data_ = nullptr;
+  size_t bits_ = 0;
+  size_t position_ = 0;
+  bool overrun_ = false;
+};
+
+}  // namespace veltro::media

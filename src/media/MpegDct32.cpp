@@ -1,0 +1,105 @@
+#include "media/MpegDct32.h"
+
+#include <array>
+#include <cmath>
+#include <numbers>
+
+namespace veltro::media {
+namespace {
+
+constexpr int kSize = 32;
+
+// cos(n (2k + 1) pi / 64) for the direct transform, [n][k].
+struct CosineMatrix {
+  float values[kSize][kSize];
+  CosineMatrix() {
+    for (int n = 0; n < kSize; ++n) {
+      for (int k = 0; k < kSize; ++k) {
+        values[n][k] = static_cast<float>(std::cos(n * (2 * k + 1) * std::numbers::pi / 64.0));
+      }
+    }
+  }
+};
+const CosineMatrix kCosines;
+
+// Odd-part factors 1 / (2 cos((2k + 1) pi / (2N))) of the even/odd split of an N-point
+// transform, for N = 32, 16, 8, 4, 2 stored one after another (16 + 8 + 4 + 2 + 1 values).
+struct SplitFactors {
+  std::array<float, 31> values{};
+  SplitFactors() {
+    int offset = 0;
+    for (int n = kSize; n >= 2; n /= 2) {
+      for (int k = 0; k < n / 2; ++k) {
+        const double angle = (2 * k + 1) * std::numbers::pi / (2.0 * n);
+        values[static_cast<size_t>(offset + k)] = static_cast<float>(0.5 / std::cos(angle));
+      }
+      offset += n / 2;
+    }
+  }
+  const float* For(int n) const {
+    int offset = 0;
+    for (int size = kSize; size > n; size /= 2) offset += size / 2;
+    return values.data() + offset;
+  }
+};
+const SplitFactors kSplitFactors;
+
+// N-point transform: the even outputs are the N/2-point transform of in[k] + in[N-1-k]; the odd
+// outputs X[2m+1] = Y[m] + Y[m+1] where Y is the N/2-point transform of
+// (in[k] - in[N-1-k]) / (2 cos((2k + 1) pi / (2N))) and Y[N/2] = 0.
+template <int N>
+void SplitTransform(const float* in, float* out) {
+  if constexpr (N == 1) {
+    out[0] = in[0];
+  } else {
+    constexpr int kHalf = N / 2;
+    const float* factors = kSplitFactors.For(N);
+    float sums[kHalf], differences[kHalf], evenOut[kHalf], oddOut[kHalf + 1];
+    for (int k = 0; k < kHalf; ++k) {
+      sums[k] = in[k] + in[N - 1 - k];
+      differences[k] = (in[k] - in[N - 1 - k]) * factors[k];
+    }
+    SplitTransform<kHalf>(sums, evenOut);
+    SplitTransform<kHalf>(differences, oddOut);
+    oddOut[kHalf] = 0.0f;
+    for (int m = 0; m < kHalf; ++m) {
+      out[2 * m] = evenOut[m];
+      out[2 * m + 1] = oddOut[m] + oddOut[m + 1];
+    }
+  }
+}
+
+// Folds an N-point input to the N/2-point input whose transform is X[2m] of the N-point one.
+void Fold(const float* in, float* out, int n) {
+  for (int k = 0; k < n / 2; ++k) out[k] = in[k] + in[n - 1 - k];
+}
+
+}  // namespace
+
+void Dct32Plain(const float* in32, float* out32) {
+  for (int n = 0; n < kSize; ++n) {
+    float sum = 0.0f;
+    for (int k = 0; k < kSize; ++k) sum += kCosines.values[n][k] * in32[k];
+    out32[n] = sum;
+  }
+}
+
+void Dct32Fast(const float* in32, float* out32, int shift) {
+  if (shift <= 0) {
+    SplitTransform<32>(in32, out32);
+    return;
+  }
+  float folded16[16], result[16];
+  Fold(in32, folded16, 32);
+  if (shift == 1) {
+    SplitTransform<16>(folded16, result);
+    for (int m = 0; m < 16; ++m) out32[2 * m] = result[m];
+    return;
+  }
+  float folded8[8];
+  Fold(folded16, folded8, 16);
+  SplitTransform<8>(folded8, result);
+  for (int m = 0; m < 8; ++m) out32[4 * m] = result[m];
+}
+
+}  // namespace veltro::media

@@ -1,0 +1,99 @@
+#include "media/MpegSynthesis.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "media/MpegDct32.h"
+#include "media/MpegTables12.h"
+
+namespace veltro::media {
+namespace {
+
+constexpr int kBlocks = 16;
+constexpr int kBlockSize = 32;
+constexpr float kFullScale = 32768.0f;
+
+// The synthesis window rearranged per history block: the output sample j takes
+// V[j] * D[64i + j] from block 2i and V[32 + j] * D[64i + 32 + j] from block 2i + 1
+// (i = 0..7), so row t holds the 32 coefficients applied to the block t steps back.
+// The coefficients are scaled so that a full-scale sub-band sample (1.0) gives 32768.
+struct BlockWindow {
+  float rows[kBlocks][kBlockSize];
+  BlockWindow() {
+    for (int t = 0; t < kBlocks; ++t) {
+      const int base = 64 * (t / 2) + 32 * (t % 2);
+      for (int j = 0; j < kBlockSize; ++j) {
+        rows[t][j] =
+            static_cast<float>(kSynthesisWindow[base + j] * kSynthesisWindowUnit * kFullScale);
+      }
+    }
+  }
+};
+const BlockWindow kBlockWindow;
+
+// Rounds to the nearest integer and clips to 16 bits.
+int16_t ToPcm(float value) {
+  if (value >= 32767.0f) return 32767;
+  if (value > -32768.0f) return static_cast<int16_t>(std::lrint(value));
+  return -32768;
+}
+
+}  // namespace
+
+MpegSynthesis::MpegSynthesis() {
+  for (float& gain : gains_) gain = 1.0f;
+  Reset();
+}
+
+void MpegSynthesis::Reset() {
+  std::memset(history_, 0, sizeof(history_));
+  ringIndex_ = 0;
+}
+
+void MpegSynthesis::SetGains(const float* gains32) {
+  hasGains_ = gains32 != nullptr;
+  if (hasGains_) std::memcpy(gains_, gains32, sizeof(gains_));
+}
+
+void MpegSynthesis::Synthesize(const float* subbands32, int shift, int16_t* out, int stride) {
+  shift = shift < 0 ? 0 : (shift > 2 ? 2 : shift);
+  float weighted[kBlockSize];
+  const float* input = subbands32;
+  if (hasGains_) {
+    for (int k = 0; k < kBlockSize; ++k) weighted[k] = subbands32[k] * gains_[k];
+    input = weighted;
+  }
+  float matrixed[kBlockSize] = {};
+  Dct32Fast(input, matrixed, shift);
+  PushBlock(matrixed);
+  Window(shift, out, stride);
+}
+
+// V[i] = X[16 + i] for i = 0..63, where X is the 32-point transform and X[64 - n] = -X[n],
+// X[32] = 0, X[n + 64] = -X[n] give the entries beyond 31.
+void MpegSynthesis::PushBlock(const float* matrixed) {
+  ringIndex_ = (ringIndex_ + kBlocks - 1) % kBlocks;
+  float* v = history_[ringIndex_];
+  for (int j = 0; j < 16; ++j) v[j] = matrixed[16 + j];
+  v[16] = 0.0f;
+  for (int j = 17; j < 32; ++j) v[j] = -matrixed[48 - j];
+  for (int j = 0; j < 16; ++j) v[32 + j] = -matrixed[16 - j];
+  for (int j = 16; j < 32; ++j) v[32 + j] = -matrixed[j - 16];
+}
+
+void MpegSynthesis::Window(int shift, int16_t* out, int stride) const {
+  float sums[kBlockSize] = {};
+  const int step = 1 << shift;
+  for (int t = 0; t < kBlocks; ++t) {
+    const float* v = history_[(ringIndex_ + t) % kBlocks] + 32 * (t % 2);
+    const float* w = kBlockWindow.rows[t];
+    if (step == 1) {
+      for (int j = 0; j < kBlockSize; ++j) sums[j] += v[j] * w[j];
+    } else {
+      for (int j = 0; j < kBlockSize; j += step) sums[j] += v[j] * w[j];
+    }
+  }
+  for (int j = 0, n = 0; j < kBlockSize; j += step, ++n) out[n * stride] = ToPcm(sums[j]);
+}
+
+}  // namespace veltro::media

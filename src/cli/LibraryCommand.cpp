@@ -14,6 +14,7 @@
 #include <span>
 #include <string>
 
+#include "cli/CliSupport.h"
 #include "library/IndexCheck.h"
 #include "library/LibraryCheck.h"
 #include "library/LibraryPaths.h"
@@ -54,11 +55,6 @@ struct Request {
   std::vector<std::string_view> texts;  // find: the text; search: the four patterns
 };
 
-int Fail(std::string_view message) {
-  std::fprintf(stderr, "veltro-cli: %.*s\n", static_cast<int>(message.size()), message.data());
-  return kExitFailure;
-}
-
 int LibraryUsage() {
   std::fprintf(stderr,
                "usage: veltro-cli library stats\n"
@@ -71,10 +67,8 @@ int LibraryUsage() {
 }
 
 std::optional<int> ParseNonNegative(std::string_view text) {
-  int value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end || value < 0) return std::nullopt;
+  const std::optional<int> value = ParseInt(text);
+  if (!value || *value < 0) return std::nullopt;
   return value;
 }
 

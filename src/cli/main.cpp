@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/CliSupport.h"
+#include "cli/DecodeCommand.h"
 #include "cli/LibraryCommand.h"
 #include "engine/PlayerEngine.h"
 #include "platform/PeriodicTimer.h"
@@ -22,6 +24,8 @@
 
 namespace {
 
+using veltro::cli::Fail;
+using veltro::cli::ParseInt;
 using veltro::engine::PlayerEngine;
 using veltro::platform::PeriodicTimer;
 using veltro::platform::sound::SoundDevice;
@@ -47,21 +51,9 @@ int Usage() {
                "usage: veltro-cli devices\n"
                "       veltro-cli play FILE [--device GUID|null] [--pitch V] [--mastertempo]"
                " [--start HUNDREDTHS]\n"
-               "       veltro-cli library stats|list|find|search|check ...\n");
+               "       veltro-cli library stats|list|find|search|check ...\n"
+               "       veltro-cli decode IN OUT [--channels N] [--downsample N]\n");
   return 2;
-}
-
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "veltro-cli: %s\n", message.c_str());
-  return 1;
-}
-
-std::optional<int> ParseInt(std::string_view text) {
-  int value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
 }
 
 // The extension with its dot, upper-cased, as the engine expects it (".OGG").
@@ -173,6 +165,7 @@ int main(int argc, char** argv) {
   if (args.empty()) return Usage();
   if (args[0] == "devices" && args.size() == 1) return ListDevices();
   if (args[0] == "library") return veltro::cli::RunLibraryCommand({args.begin() + 1, args.end()});
+  if (args[0] == "decode") return veltro::cli::RunDecodeCommand({args.begin() + 1, args.end()});
   if (args[0] != "play") return Usage();
   PlayOptions options;
   const std::vector<std::string_view> rest(args.begin() + 1, args.end());

@@ -47,8 +47,9 @@ const SplitFactors kSplitFactors;
 // N-point transform: the even outputs are the N/2-point transform of in[k] + in[N-1-k]; the odd
 // outputs X[2m+1] = Y[m] + Y[m+1] where Y is the N/2-point transform of
 // (in[k] - in[N-1-k]) / (2 cos((2k + 1) pi / (2N))) and Y[N/2] = 0.
+// Forced inline: the whole recursion then folds into one straight-line transform.
 template <int N>
-void SplitTransform(const float* in, float* out) {
+[[gnu::always_inline]] inline void SplitTransform(const float* in, float* out) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {

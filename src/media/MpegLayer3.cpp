@@ -320,21 +320,17 @@ void MpegLayer3::DecodeSpectrum(const MpegFrameHeader& header, const Layer3Granu
   }
   int* values = quantized_[channel];
   const int bigEnd = std::min(2 * gc.bigValues, kGranuleLines);
+  Layer3FastBits bits(mainData_, mainDataBytes_, reader.BitPosition());
+  const int regionEnd[3] = {std::min(region1Start, bigEnd), std::min(region2Start, bigEnd), bigEnd};
   int line = 0;
-  for (; line < bigEnd; line += 2) {
-    const int region = line < region1Start ? 0 : (line < region2Start ? 1 : 2);
-    DecodeLayer3Pair(reader, gc.tableSelect[region], values + line);
+  for (int region = 0; region < 3; ++region) {
+    // Region boundaries are even (band starts), so pairs never straddle them.
+    const int end = std::max(regionEnd[region], line);
+    DecodeLayer3Pairs(bits, gc.tableSelect[region], values + line, end - line);
+    line = end;
   }
-  // count1 region: quadruples until the part's bits are used up. A quadruple that ends past
-  // the part's end was never coded (the encoder's padding) and is dropped.
-  while (line + 4 <= kGranuleLines && reader.BitPosition() < endBit) {
-    DecodeLayer3Quad(reader, gc.count1TableSelect, values + line);
-    if (reader.BitPosition() > endBit) {
-      std::fill(values + line, values + line + 4, 0);
-      break;
-    }
-    line += 4;
-  }
+  // count1 region: quadruples until the part's bits are used up.
+  line = DecodeLayer3Quads(bits, gc.count1TableSelect, values, line, kGranuleLines, endBit);
   std::fill(values + line, values + kGranuleLines, 0);
   codedLines_[channel] = line;
 }
@@ -360,8 +356,7 @@ void MpegLayer3::Requantize(const MpegFrameHeader& header, const Layer3GranuleCh
       exponent -= 8 * gc.subblockGain[s.window] + shift * sf.shortBand[s.band][s.window];
     }
     const int end = std::min(s.start + s.width, limit);
-    for (int line = s.start; line < end; ++line)
-      lines[line] = Layer3Requantize(values[line], exponent);
+    Layer3RequantizeLines(values + s.start, end - s.start, exponent, lines + s.start);
   }
 }
 
@@ -490,6 +485,8 @@ int MpegLayer3::DecodeMainData(const MpegFrameHeader& header, const Layer3SideIn
                                const uint8_t* mainData, size_t count, int subbandLimit,
                                MpegSubbands& out) {
   MpegBitReader reader(mainData, count);
+  mainData_ = mainData;
+  mainDataBytes_ = count;
   const bool mpeg1 = IsMpeg1(header);
   out.channels = side.channels;
   out.blocks = 18 * side.granules;

@@ -86,6 +86,10 @@ class MpegLayer3 {
   int quantized_[2][576];  // Huffman-decoded values of the granule
   float lines_[2][576];    // requantised spectral lines of the granule
   int codedLines_[2];      // lines up to the end of the count1 region (the rest are zero)
+  // The main data of the DecodeMainData call in progress (not owned), for the spectrum's fast
+  // bit reader.
+  const uint8_t* mainData_ = nullptr;
+  size_t mainDataBytes_ = 0;
 };
 
 }  // namespace veltro::media

@@ -31,11 +31,14 @@ struct BlockWindow {
 };
 const BlockWindow kBlockWindow;
 
-// Rounds to the nearest integer and clips to 16 bits.
+// Rounds to the nearest integer (ties to even, as lrint in the default rounding mode) and
+// clips to 16 bits. Adding and removing 1.5 * 2^23 leaves a float below 2^22 in magnitude
+// rounded to an integer by the addition itself: no library call, and the loop vectorises.
 int16_t ToPcm(float value) {
-  if (value >= 32767.0f) return 32767;
-  if (value > -32768.0f) return static_cast<int16_t>(std::lrint(value));
-  return -32768;
+  constexpr float kRoundingBias = 12582912.0f;
+  const float clipped = value < -32768.0f ? -32768.0f : (value > 32767.0f ? 32767.0f : value);
+  const float biased = clipped + kRoundingBias;
+  return static_cast<int16_t>(biased - kRoundingBias);
 }
 
 }  // namespace

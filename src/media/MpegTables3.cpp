@@ -49,22 +49,29 @@ struct Pow43Table {
   }
 };
 
-// Cosine matrices and windows of the inverse MDCT (ISO/IEC 11172-3 2.4.3.4.10.2).
+// The inverse MDCT (ISO/IEC 11172-3 2.4.3.4.10.2) of N/2 values is, up to sign and order, a
+// DCT-IV of N/2 points, y[n] = sum_k X[k] cos(pi (2n + 1)(2k + 1) / (2N)), so only N/2 x N/2
+// products are needed. Rows are padded to a multiple of four for the vector units.
+constexpr int kLongRow = 20;
+constexpr int kShortRow = 8;
+
 struct TransformTables {
-  float cosLong[36][18];
-  float cosShort[12][6];
+  float dct4Long[18][kLongRow];  // [k][n]
+  float dct4Short[6][kShortRow];
   float windowLong[4][36];  // by block type; entry 2 unused (short blocks use windowShort)
   float windowShort[12];
   Layer3AliasCoefficients alias;
 
   TransformTables() {
     const double pi = std::numbers::pi;
-    for (int i = 0; i < 36; ++i)
-      for (int k = 0; k < 18; ++k)
-        cosLong[i][k] = static_cast<float>(std::cos(pi / 72.0 * (2 * i + 1 + 18) * (2 * k + 1)));
-    for (int i = 0; i < 12; ++i)
-      for (int k = 0; k < 6; ++k)
-        cosShort[i][k] = static_cast<float>(std::cos(pi / 24.0 * (2 * i + 1 + 6) * (2 * k + 1)));
+    for (int k = 0; k < 18; ++k)
+      for (int n = 0; n < kLongRow; ++n)
+        dct4Long[k][n] =
+            n < 18 ? static_cast<float>(std::cos(pi / 72.0 * (2 * n + 1) * (2 * k + 1))) : 0.0f;
+    for (int k = 0; k < 6; ++k)
+      for (int n = 0; n < kShortRow; ++n)
+        dct4Short[k][n] =
+            n < 6 ? static_cast<float>(std::cos(pi / 24.0 * (2 * n + 1) * (2 * k + 1))) : 0.0f;
     for (int i = 0; i < 12; ++i)
       windowShort[i] = static_cast<float>(std::sin(pi / 12.0 * (i + 0.5)));
     FillLongWindows(pi);
@@ -143,34 +150,70 @@ float Layer3Requantize(int value, int quarterExponent) {
   if (value == 0) return 0.0f;
   int magnitude = value < 0 ? -value : value;
   if (magnitude >= kMaxPow43) magnitude = kMaxPow43 - 1;
-  const float scale = std::ldexp(kQuarterPowers[quarterExponent & 3], quarterExponent >> 2);
-  const float result = Pow43().values[magnitude] * scale;
+  const float result = Pow43().values[magnitude] * Layer3RequantizeScale(quarterExponent);
   return value < 0 ? -result : result;
+}
+
+float Layer3RequantizeScale(int quarterExponent) {
+  return std::ldexp(kQuarterPowers[quarterExponent & 3], quarterExponent >> 2);
+}
+
+void Layer3RequantizeLines(const int* values, int count, int quarterExponent, float* out) {
+  const float scale = Layer3RequantizeScale(quarterExponent);
+  const float* pow43 = Pow43().values;
+  for (int i = 0; i < count; ++i) {
+    const int value = values[i];
+    int magnitude = value < 0 ? -value : value;
+    magnitude = magnitude < kMaxPow43 ? magnitude : kMaxPow43 - 1;
+    const float result = pow43[magnitude] * scale;
+    out[i] = value < 0 ? -result : result;
+  }
 }
 
 const Layer3AliasCoefficients& Layer3Alias() {
   return Transforms().alias;
 }
 
-void Layer3InverseMdctLong(const float* in18, int blockType, float* out36) {
-  const TransformTables& t = Transforms();
-  const float* window = t.windowLong[blockType & 3];
-  for (int i = 0; i < 36; ++i) {
-    float sum = 0.0f;
-    for (int k = 0; k < 18; ++k) sum += in18[k] * t.cosLong[i][k];
-    out36[i] = sum * window[i];
+namespace {
+
+// y[n] = sum_k in[k] * matrix[k][n] over the non-zero inputs (rows of `Row` floats).
+template <int Count, int Row>
+void Dct4(const float* in, int inStride, const float (*matrix)[Row], float* y) {
+  for (int n = 0; n < Row; ++n) y[n] = 0.0f;
+  for (int k = 0; k < Count; ++k) {
+    const float value = in[k * inStride];
+    if (value == 0.0f) continue;
+    const float* row = matrix[k];
+    for (int n = 0; n < Row; ++n) y[n] += value * row[n];
   }
 }
 
+}  // namespace
+
+// x[i] = y[i + 9] (i < 9), -y[26 - i] (i < 27), -y[i - 27]: the DCT-IV's odd symmetry about
+// the ends of its range unfolds 18 values into the 36 of the inverse MDCT.
+void Layer3InverseMdctLong(const float* in18, int blockType, float* out36) {
+  const TransformTables& t = Transforms();
+  const float* window = t.windowLong[blockType & 3];
+  float y[kLongRow];
+  Dct4<18, kLongRow>(in18, 1, t.dct4Long, y);
+  for (int i = 0; i < 9; ++i) out36[i] = y[i + 9] * window[i];
+  for (int i = 9; i < 27; ++i) out36[i] = -y[26 - i] * window[i];
+  for (int i = 27; i < 36; ++i) out36[i] = -y[i - 27] * window[i];
+}
+
+// Per window: x[i] = y[i + 3] (i < 3), -y[8 - i] (i < 9), -y[i - 9] for the 12-point transform.
 void Layer3InverseMdctShort(const float* in18, float* out36) {
   const TransformTables& t = Transforms();
   for (int i = 0; i < 36; ++i) out36[i] = 0.0f;
+  float y[kShortRow];
+  float x[12];
   for (int window = 0; window < 3; ++window) {
-    for (int i = 0; i < 12; ++i) {
-      float sum = 0.0f;
-      for (int k = 0; k < 6; ++k) sum += in18[3 * k + window] * t.cosShort[i][k];
-      out36[6 + 6 * window + i] += sum * t.windowShort[i];
-    }
+    Dct4<6, kShortRow>(in18 + window, 3, t.dct4Short, y);
+    for (int i = 0; i < 3; ++i) x[i] = y[i + 3];
+    for (int i = 3; i < 9; ++i) x[i] = -y[8 - i];
+    for (int i = 9; i < 12; ++i) x[i] = -y[i - 9];
+    for (int i = 0; i < 12; ++i) out36[6 + 6 * window + i] += x[i] * t.windowShort[i];
   }
 }
 

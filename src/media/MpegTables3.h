@@ -33,6 +33,11 @@ extern const int8_t kLayer3LsfBandCounts[6][3][4];
 // Any thread. sign(value) * |value|^(4/3) * 2^(quarterExponent / 4). `value` beyond the
 // table is clamped to its largest entry.
 float Layer3Requantize(int value, int quarterExponent);
+// Any thread. 2^(quarterExponent / 4): the factor Layer3Requantize applies.
+float Layer3RequantizeScale(int quarterExponent);
+// Any thread. out[i] = Layer3Requantize(values[i], quarterExponent) for i < count, with the
+// scale computed once.
+void Layer3RequantizeLines(const int* values, int count, int quarterExponent, float* out);
 
 // Alias-reduction butterfly coefficients cs[i], ca[i], i = 0..7.
 struct Layer3AliasCoefficients {

@@ -1,6 +1,8 @@
-// Conformance: every compliance bitstream decoded through MpegFrameDecoder matches its
-// reference decoding (PSNR >= 96 dB and no sample off by more than 1 over the common length),
-// and every damaged or non-standard stream decodes to its end without a fault.
+// Conformance: every compliance bitstream, decoded through the media framework (MPEG codec
+// module, memory input, mf_decode) as the decks decode it, matches its reference decoding
+// (PSNR >= 96 dB and no sample off by more than 1 over the common length) and gives exactly the
+// samples of MpegFrameDecoder alone; every damaged or non-standard stream decodes to its end
+// without a fault.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "media/MediaFramework.h"
 #include "media/MpegFrameDecoder.h"
 #include "media/MpegTestData.h"
 
@@ -17,8 +20,8 @@ namespace {
 
 class MpegConformanceTest : public ::testing::TestWithParam<std::string> {};
 
-// Samples of the first `frames` frames of a decoding.
-size_t LeadingSamples(const DecodedStream& decoded, size_t frames) {
+// Samples (all channels) of the first `frames` frames of a decoding.
+size_t LeadingSamples(const FrameworkDecoding& decoded, size_t frames) {
   size_t samples = 0;
   for (size_t f = 0; f < frames; ++f) {
     samples += static_cast<size_t>(decoded.frames[f].samples * decoded.frames[f].channels);
@@ -35,7 +38,8 @@ struct Alignment {
   PcmComparison comparison;
 };
 
-Alignment AlignWithReference(const DecodedStream& decoded, const std::vector<int16_t>& reference) {
+Alignment AlignWithReference(const FrameworkDecoding& decoded,
+                             const std::vector<int16_t>& reference) {
   Alignment best;
   best.pcm = decoded.pcm;
   best.comparison = ComparePcm(decoded.pcm, reference);
@@ -53,6 +57,20 @@ Alignment AlignWithReference(const DecodedStream& decoded, const std::vector<int
   return best;
 }
 
+// The framework adds nothing and loses nothing: the same frames and samples as the frame decoder
+// working on the bytes by itself.
+void ExpectSameAsFrameDecoder(const FrameworkDecoding& framework,
+                              const std::vector<uint8_t>& bytes) {
+  const DecodedStream direct = DecodeBytes(bytes);
+  ASSERT_EQ(framework.frames.size(), direct.frames.size());
+  for (size_t f = 0; f < direct.frames.size(); ++f) {
+    ASSERT_EQ(framework.frames[f].samples, direct.frames[f].samples) << "frame " << f;
+    ASSERT_EQ(framework.frames[f].channels, direct.frames[f].channels) << "frame " << f;
+    ASSERT_EQ(framework.frames[f].sampleRateHz, direct.frames[f].sampleRate) << "frame " << f;
+  }
+  EXPECT_TRUE(framework.pcm == direct.pcm);
+}
+
 TEST_P(MpegConformanceTest, MatchesReferenceDecoding) {
   const std::string& name = GetParam();
   const std::vector<uint8_t> bytes =
@@ -61,8 +79,9 @@ TEST_P(MpegConformanceTest, MatchesReferenceDecoding) {
       ReadPcmFile(MpegTestDataPath("conformance/" + name + ".pcm"));
   ASSERT_FALSE(bytes.empty());
   ASSERT_FALSE(reference.empty());
-  const DecodedStream decoded = DecodeBytes(bytes);
-  EXPECT_EQ(decoded.endCode, kMpegEndOfStream);
+  const FrameworkDecoding decoded = DecodeThroughFramework(bytes);
+  ASSERT_EQ(decoded.setupResult, kMfOk);
+  EXPECT_EQ(decoded.endCode, kMfEndOfStream);
   EXPECT_EQ(decoded.decodeErrors, 0);
   ASSERT_FALSE(decoded.frames.empty());
   const Alignment aligned = AlignWithReference(decoded, reference);
@@ -72,10 +91,11 @@ TEST_P(MpegConformanceTest, MatchesReferenceDecoding) {
               reference.size(), comparison.psnrDb, comparison.maxDifference);
   // The reference covers the whole decoding, or stops at most two frames short of it (the
   // Layer I and II references run on past the end of their streams).
-  const size_t frameSamples = static_cast<size_t>(SamplesPerFrame(decoded.frames[0].header) * 2);
+  const size_t frameSamples = static_cast<size_t>(decoded.frames[0].samples * 2);
   EXPECT_GE(comparison.comparedSamples + 2 * frameSamples, aligned.pcm.size());
   EXPECT_GE(comparison.psnrDb, 96.0);
   EXPECT_LE(comparison.maxDifference, 1);
+  ExpectSameAsFrameDecoder(decoded, bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, MpegConformanceTest, ::testing::ValuesIn(ConformanceStreams()),

@@ -156,12 +156,21 @@ void DecodeLayer3Pairs(Layer3FastBits& bits, int tableSelect, int* values, int c
   const LookupTable& lookup = Tables().pair[tableSelect & 31];
   const int linbits = table.linbits;
   if (linbits == 0) {
-    // At most 19 code bits and two signs.
-    for (int i = 0; i + 1 < count; i += 2) {
-      bits.Refill();
+    // At most 19 code bits and two signs per pair: one refill serves two pairs (42 <= 56).
+    const auto decodePair = [&](int i) {
       const int symbol = lookup.Decode(bits);
       values[i] = WithSign(bits, symbol >> 4);
       values[i + 1] = WithSign(bits, symbol & 15);
+    };
+    int i = 0;
+    for (; i + 3 < count; i += 4) {
+      bits.Refill();
+      decodePair(i);
+      decodePair(i + 2);
+    }
+    if (i + 1 < count) {
+      bits.Refill();
+      decodePair(i);
     }
     return;
   }

@@ -11,6 +11,7 @@ namespace {
 
 constexpr int kBlocks = 16;
 constexpr int kBlockSize = 32;
+constexpr int kGroup = 8;  // outputs summed together in registers
 constexpr float kFullScale = 32768.0f;
 
 // The synthesis window rearranged per history block: the output sample j takes
@@ -84,18 +85,24 @@ void MpegSynthesis::PushBlock(const float* matrixed) {
   for (int j = 16; j < 32; ++j) v[32 + j] = -matrixed[j - 16];
 }
 
+// Output j takes the 16 products v_t[j] * w_t[j]. The outputs are summed eight at a time over
+// all 16 blocks, so the eight running sums stay in registers instead of a stack array that
+// every block would load and store again; each sum still adds its products in block order.
 void MpegSynthesis::Window(int shift, int16_t* out, int stride) const {
-  float sums[kBlockSize] = {};
-  const int step = 1 << shift;
-  for (int t = 0; t < kBlocks; ++t) {
-    const float* v = history_[(ringIndex_ + t) % kBlocks] + 32 * (t % 2);
-    const float* w = kBlockWindow.rows[t];
-    if (step == 1) {
-      for (int j = 0; j < kBlockSize; ++j) sums[j] += v[j] * w[j];
-    } else {
-      for (int j = 0; j < kBlockSize; j += step) sums[j] += v[j] * w[j];
+  const float* vectors[kBlocks];
+  for (int t = 0; t < kBlocks; ++t)
+    vectors[t] = history_[(ringIndex_ + t) % kBlocks] + 32 * (t % 2);
+  float sums[kBlockSize];
+  for (int first = 0; first < kBlockSize; first += kGroup) {
+    float group[kGroup] = {};
+    for (int t = 0; t < kBlocks; ++t) {
+      const float* __restrict v = vectors[t] + first;
+      const float* __restrict w = kBlockWindow.rows[t] + first;
+      for (int k = 0; k < kGroup; ++k) group[k] += v[k] * w[k];
     }
+    for (int k = 0; k < kGroup; ++k) sums[first + k] = group[k];
   }
+  const int step = 1 << shift;
   for (int j = 0, n = 0; j < kBlockSize; j += step, ++n) out[n * stride] = ToPcm(sums[j]);
 }
 

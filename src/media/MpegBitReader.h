@@ -14,9 +14,17 @@ class MpegBitReader {
 
   // The next `count` bits (0..32) as an unsigned number, first bit most significant.
   uint32_t Read(int count) {
-    uint32_t value = 0;
-    for (int i = 0; i < count; ++i) value = (value << 1) | ReadBit();
-    return value;
+    if (count <= 0) return 0;
+    if (position_ + static_cast<size_t>(count) > bits_) return ReadPastEnd(count);
+    // At most five bytes hold the field; gather them and cut the field out.
+    const size_t first = position_ >> 3;
+    const int offset = static_cast<int>(position_ & 7);
+    const int bytes = (offset + count + 7) >> 3;
+    uint64_t window = 0;
+    for (int i = 0; i < bytes; ++i) window = (window << 8) | data_[first + static_cast<size_t>(i)];
+    window >>= bytes * 8 - offset - count;
+    position_ += static_cast<size_t>(count);
+    return static_cast<uint32_t>(window & ((uint64_t{1} << count) - 1));
   }
   uint32_t ReadBit() {
     if (position_ >= bits_) {
@@ -44,6 +52,13 @@ class MpegBitReader {
   bool Overrun() const { return overrun_; }
 
  private:
+  // The bits that are still there, then zeros; marks the reader overrun.
+  uint32_t ReadPastEnd(int count) {
+    uint32_t value = 0;
+    for (int i = 0; i < count; ++i) value = (value << 1) | ReadBit();
+    return value;
+  }
+
   const uint8_t* data_ = nullptr;
   size_t bits_ = 0;
   size_t position_ = 0;

@@ -12,6 +12,7 @@
 #include <mpg123.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -50,7 +51,12 @@ std::vector<uint8_t> RepeatedLayer2() {
   const std::vector<uint8_t> once =
       veltro::media::ReadFileBytes(veltro::media::MpegTestDataPath("conformance/l2-fl10.bit"));
   std::vector<uint8_t> bytes;
-  if (once.empty()) return bytes;
+  if (once.empty()) {
+    std::fprintf(stderr,
+                 "mpeg_bench: cannot read %s; set VELTRO_TESTDATA to the shared test data folder\n",
+                 veltro::media::MpegTestDataPath("conformance/l2-fl10.bit").c_str());
+    std::exit(2);
+  }
   // 256 kbit/s: 32000 bytes per second of audio.
   while (bytes.size() < static_cast<size_t>(kSeconds * 32000))
     bytes.insert(bytes.end(), once.begin(), once.end());

@@ -15,7 +15,8 @@ class MpegBitReader {
   // The next `count` bits (0..32) as an unsigned number, first bit most significant.
   uint32_t Read(int count) {
     if (count <= 0) return 0;
-    if (position_ + static_cast<size_t>(count) > bits_) return ReadPastEnd(count);
+    // Written without a sum that could wrap: position_ never exceeds bits_.
+    if (static_cast<size_t>(count) > bits_ - position_) return ReadPastEnd(count);
     // At most five bytes hold the field; gather them and cut the field out.
     const size_t first = position_ >> 3;
     const int offset = static_cast<int>(position_ & 7);

@@ -31,8 +31,8 @@ TEST(MpegBitReader, FieldsEqualTheirBitsReadOneByOne) {
 }
 
 TEST(MpegBitReader, ReadingPastTheEndGivesZerosAndMarksOverrun) {
-  const uint8_t bytes[2] = {0xAB, 0xCD};
-  MpegBitReader reader(bytes, sizeof bytes);
+  const std::vector<uint8_t> bytes = {0xAB, 0xCD};
+  MpegBitReader reader(bytes.data(), bytes.size());
   EXPECT_EQ(reader.Read(12), 0xABCu);
   EXPECT_FALSE(reader.Overrun());
   EXPECT_EQ(reader.Read(8), 0xD0u) << "the last four bits, then zeros";

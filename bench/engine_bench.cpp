@@ -23,7 +23,6 @@ using veltro::engine::PlayerEngine;
 using veltro::platform::sound::SoundDevice;
 
 constexpr uint32_t kQuarterFrames = 11025;
-constexpr uint32_t kQuarterBytes = kQuarterFrames * 4;
 
 const std::string& SongPath() {
   static veltro::testing::TempDir dir;

@@ -26,7 +26,6 @@ namespace {
 
 using media::MfDecoder;
 
-constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 constexpr uint32_t kWavHeaderBytes = 44;
 constexpr uint32_t kWavFmtChunkBytes = 16;

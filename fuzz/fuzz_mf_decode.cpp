@@ -17,11 +17,16 @@
 #include <limits>
 #include <vector>
 
+#include "FuzzChecks.h"
 #include "media/MediaFramework.h"
 #include "media/MemoryInput.h"
 #include "media/MpegAudioCodec.h"
 
 namespace {
+
+using fuzz_checks::Check;
+using fuzz_checks::CheckedTimecode;
+using fuzz_checks::IsCodedRate;
 
 namespace media = veltro::media;
 
@@ -50,28 +55,6 @@ Settings ReadSettings(const uint8_t* data) {
   settings.ownBuffer = (data[0] & 0x80) != 0;
   for (size_t i = 0; i < kSeekCount; ++i) settings.seekArguments[i] = data[1 + i];
   return settings;
-}
-
-void Check(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
-// The coded sampling frequencies of MPEG-1, MPEG-2 and MPEG 2.5.
-bool IsCodedRate(int hz) {
-  static const int kRates[] = {48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000};
-  for (int rate : kRates) {
-    if (rate == hz) return true;
-  }
-  return false;
-}
-
-// Hundredths of a second on the timecode; traps when a field is out of its range.
-int64_t CheckedTimecode(const media::MfTimecode& t) {
-  Check(t.hours >= 0);
-  Check(t.minutes >= 0 && t.minutes < 60);
-  Check(t.seconds >= 0 && t.seconds < 60);
-  Check(t.hundredths >= 0 && t.hundredths < 100);
-  return ((int64_t{t.hours} * 60 + t.minutes) * 60 + t.seconds) * 100 + t.hundredths;
 }
 
 // The status and the input state after any call; returns the timecode in hundredths.

@@ -7,34 +7,20 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "FuzzChecks.h"
 #include "media/MediaFramework.h"
 #include "media/MemoryInput.h"
 #include "media/MpegAudioCodec.h"
 
 namespace {
 
+using fuzz_checks::Check;
+using fuzz_checks::CheckedTimecode;
+using fuzz_checks::IsCodedRate;
+
 namespace media = veltro::media;
 
 constexpr char kStreamName[] = "mem:fuzz";
-
-void Check(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
-bool IsCodedRate(int hz) {
-  static const int kRates[] = {48000, 44100, 32000, 24000, 22050, 16000, 12000, 11025, 8000};
-  for (int rate : kRates) {
-    if (rate == hz) return true;
-  }
-  return false;
-}
-
-void CheckTimecode(const media::MfTimecode& t) {
-  Check(t.hours >= 0);
-  Check(t.minutes >= 0 && t.minutes < 60);
-  Check(t.seconds >= 0 && t.seconds < 60);
-  Check(t.hundredths >= 0 && t.hundredths < 100);
-}
 
 // A stream property as a number; -1 when it is absent (never a published value).
 intptr_t Property(media::MfDecoder* decoder, const char* name) {
@@ -63,7 +49,7 @@ void CheckStreamStart(media::MfDecoder* decoder) {
   Check(level != 0 || layer == 3);  // MPEG 2.5 is Layer III only
   Check(mode >= 0 && mode <= 3);
   Check(stream.channels == (mode == 3 ? 1 : 2));
-  CheckTimecode(stream.timecode);
+  CheckedTimecode(stream.timecode);
 }
 
 void CheckAfterSeek(const media::MfDecoder* decoder) {
@@ -71,7 +57,7 @@ void CheckAfterSeek(const media::MfDecoder* decoder) {
   Check(status.position >= 0.0f && status.position <= 1.0f);  // false for NaN too
   Check(decoder->input->position <= decoder->input->size);
   Check(status.stream.durationMs >= 0);
-  CheckTimecode(status.stream.timecode);
+  CheckedTimecode(status.stream.timecode);
 }
 
 void CheckDecodeResult(const media::MfDecoder* decoder, int result) {

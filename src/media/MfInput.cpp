@@ -108,19 +108,24 @@ void AddPlayTime(MfDecoderPrivate* p, uint32_t micros) {
   }
 }
 
-void SetPlayTimeFromPosition(MfDecoder* d) {
+// The play time of byte `offset` whose stream position (0.0 to 1.0) is `position`.
+void SetPlayTime(MfDecoder* d, float position, uint32_t offset) {
   const MfStreamInfo& stream = d->status->stream;
   double seconds = 0.0;
   if (stream.durationMs > 0) {
-    seconds = stream.durationMs * static_cast<double>(d->status->position) * 0.001;
+    seconds = stream.durationMs * static_cast<double>(position) * 0.001;
   } else if (stream.bitrateKbps > 0) {
-    seconds = d->input->position / (stream.bitrateKbps * 125.0);
+    seconds = offset / (stream.bitrateKbps * 125.0);
   }
   if (!(seconds >= 0.0) || seconds >= 4294967295.0) seconds = 0.0;
   const double whole = std::floor(seconds);
   d->priv->playSeconds = static_cast<uint32_t>(whole);
   d->priv->playMicroseconds =
       std::min(static_cast<uint32_t>((seconds - whole) * kMicrosPerSecond), kMicrosPerSecond - 1);
+}
+
+void SetPlayTimeFromPosition(MfDecoder* d) {
+  SetPlayTime(d, d->status->position, d->input->position);
 }
 
 void NoteFormatChanges(MfOutputBuffer* out, int bytesPerSample, int channels, int rate) {
@@ -130,18 +135,28 @@ void NoteFormatChanges(MfOutputBuffer* out, int bytesPerSample, int channels, in
   if (out->sampleRateHz != rate) out->changes |= 4;
 }
 
-}  // namespace
-
-void MfUpdatePosition(MfDecoder* d) {
+// The stream position (0.0 to 1.0) of a byte offset: the codec's mapping when it has one.
+float PositionOfOffset(MfDecoder* d, uint32_t offset) {
   const MfCodecModule* codec = d->codec->module;
   float position = 0.0f;
   if (codec != nullptr && d->codec->instance != nullptr && codec->offsetToPosition != nullptr) {
-    position = codec->offsetToPosition(d->codec->instance, d->input->position);
+    position = codec->offsetToPosition(d->codec->instance, offset);
   } else if (d->input->size != 0) {
-    position = static_cast<float>(static_cast<double>(d->input->position) / d->input->size);
+    position = static_cast<float>(static_cast<double>(offset) / d->input->size);
   }
   if (!(position >= 0.0f)) position = 0.0f;  // also a codec's NaN
-  d->status->position = position > 1.0f ? 1.0f : position;
+  return position > 1.0f ? 1.0f : position;
+}
+
+}  // namespace
+
+void MfUpdatePosition(MfDecoder* d) {
+  d->status->position = PositionOfOffset(d, d->input->position);
+}
+
+void MfResumePlayTimeAt(MfDecoder* d, uint32_t byteOffset) {
+  SetPlayTime(d, PositionOfOffset(d, byteOffset), byteOffset);
+  MfUpdateTimecode(d);
 }
 
 void MfUpdateTimecode(MfDecoder* d) {

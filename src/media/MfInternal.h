@@ -78,6 +78,12 @@ int16_t* MfInternalBuffer(MfDecoder* decoder, uint32_t bytes);
 void MfUpdatePosition(MfDecoder* decoder);
 void MfUpdateTimecode(MfDecoder* decoder);
 
+// After a seek the codec may have to search past the seek offset for the next frame. It then
+// tells the framework where that frame begins, and the play time becomes the time of that
+// offset (as a seek to it would have set it), so the timecode follows the audio actually
+// decoded rather than the byte the seek landed on.
+void MfResumePlayTimeAt(MfDecoder* decoder, uint32_t byteOffset);
+
 // The decoder services 1 to 3.
 int MfServiceRead(MfDecoder* decoder, void* buffer, uint32_t size);
 int MfServiceCodecReset(MfDecoder* decoder);

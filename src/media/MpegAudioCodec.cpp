@@ -12,6 +12,7 @@
 #include <limits>
 #include <new>
 
+#include "media/MfInternal.h"
 #include "media/MpegFrameDecoder.h"
 #include "media/MpegHeader.h"
 
@@ -58,6 +59,7 @@ struct CodecInstance {
   uint32_t tagBytes = 0;        // ID3v2 tag size; 0 = none
   uint64_t samplesDecoded = 0;  // per channel, at the PCM rate, since the last reset or seek
   uint32_t lastSeekOffset = 0;
+  bool resumingAfterSeek = false;  // the first frame after a seek is still to come
 };
 
 CodecInstance* Instance(void* instance) {
@@ -150,6 +152,7 @@ int Reset(void* instance) {
   codec->frames.Reset();
   codec->samplesDecoded = 0;
   codec->lastSeekOffset = 0;
+  codec->resumingAfterSeek = false;
   return kMfOk;
 }
 
@@ -167,7 +170,10 @@ int StreamOpened(void* instance, const char* /*type*/, const char* /*name*/) {
 
 int SeekDone(void* instance, uint32_t byteOffset) {
   const int reset = Reset(instance);
-  if (reset == kMfOk) Instance(instance)->lastSeekOffset = byteOffset;
+  if (reset == kMfOk) {
+    Instance(instance)->lastSeekOffset = byteOffset;
+    Instance(instance)->resumingAfterSeek = byteOffset > 0;
+  }
   return reset;
 }
 
@@ -253,6 +259,16 @@ void UpdateStreamInfo(CodecInstance& codec, const MpegDecodedFrame& frame, MfStr
   EstimateDuration(codec, frame.sampleRate, info);
 }
 
+// A seek lands on any byte; decoding resumes at the next frame header. The play time is moved
+// to where that frame begins, so that the timecode describes the samples actually delivered.
+void NoteResumeOffset(CodecInstance& codec) {
+  codec.resumingAfterSeek = false;
+  const uint64_t skipped = codec.frames.LastFrameStartBytes();
+  const uint64_t frameStart = uint64_t{codec.lastSeekOffset} + skipped;
+  if (skipped == 0 || frameStart > std::numeric_limits<uint32_t>::max()) return;
+  MfResumePlayTimeAt(codec.decoder, static_cast<uint32_t>(frameStart));
+}
+
 int Decode(void* instance, MfOutputBuffer* output, MfStreamInfo* info) {
   CodecInstance* codec = Instance(instance);
   if (codec == nullptr || output == nullptr || output->samples == nullptr || info == nullptr) {
@@ -262,6 +278,7 @@ int Decode(void* instance, MfOutputBuffer* output, MfStreamInfo* info) {
   MpegDecodedFrame frame;
   const int decoded = codec->frames.DecodeFrame(source, output->samples, frame);
   if (decoded != 0) return decoded;
+  if (codec->resumingAfterSeek) NoteResumeOffset(*codec);
   output->sampleCount = frame.samples;
   output->channels = frame.channels;
   output->sampleRateHz = frame.sampleRate;

@@ -110,6 +110,9 @@ struct MpegFrameDecoder::State {
   uint8_t window[kHeaderBytes] = {};  // bytes of the header search, kept across calls
   int windowBytes = 0;
   MpegFrameHeader header;
+  uint64_t bytesRead = 0;     // since the last Reset
+  uint64_t headerStart = 0;   // bytes before `header` since the last Reset
+  uint64_t pendingStart = 0;  // bytes before `pending` since the last Reset
   uint8_t frame[kFrameBufferBytes] = {};
   // Layer III main-data ring: bytes held before the current frame end at ringWrite.
   uint8_t ring[kRingBytes] = {};
@@ -128,6 +131,7 @@ struct MpegFrameDecoder::State {
   MpegSynthesis synthesis[2];
   float meanBlock[kSubbands] = {};
 
+  int Read(MpegByteSource& source, uint8_t* buffer, size_t size);
   int FindHeader(MpegByteSource& source);
   int ReadBody(MpegByteSource& source);
   int ReadMainData(MpegByteSource& source);
@@ -148,6 +152,9 @@ void MpegFrameDecoder::State::Reset() {
   inSync = false;
   hasPending = false;
   windowBytes = 0;
+  bytesRead = 0;
+  headerStart = 0;
+  pendingStart = 0;
   ringWrite = 0;
   ringHeld = 0;
   layer3.Reset();
@@ -155,22 +162,31 @@ void MpegFrameDecoder::State::Reset() {
   synthesis[1].Reset();
 }
 
+// Every read of the stream goes through here, so the reader knows where each header began.
+int MpegFrameDecoder::State::Read(MpegByteSource& source, uint8_t* buffer, size_t size) {
+  const int rc = source.Read(buffer, size);
+  if (rc == 0) bytesRead += size;
+  return rc;
+}
+
 // State 0: the pending header, else a search that shifts one byte at a time until a valid
 // header sits in the window. Any byte skipped means the stream lost sync.
 int MpegFrameDecoder::State::FindHeader(MpegByteSource& source) {
   if (hasPending) {
     header = pending;
+    headerStart = pendingStart;
     hasPending = false;
     return 0;
   }
   for (;;) {
     if (windowBytes < kHeaderBytes) {
       const int rc =
-          source.Read(window + windowBytes, static_cast<size_t>(kHeaderBytes - windowBytes));
+          Read(source, window + windowBytes, static_cast<size_t>(kHeaderBytes - windowBytes));
       if (rc != 0) return rc;
       windowBytes = kHeaderBytes;
     }
     if (IsUsableHeader(BigEndianWord(window), header)) {
+      headerStart = bytesRead - kHeaderBytes;
       windowBytes = 0;
       return 0;
     }
@@ -185,7 +201,7 @@ int MpegFrameDecoder::State::ReadBody(MpegByteSource& source) {
   const bool layer3Frame = LayerNumber(header) == 3;
   const int bytes =
       layer3Frame ? CrcBytes(header) + SideInfoBytes(header) : FrameLength(header) - kHeaderBytes;
-  const int rc = source.Read(frame, static_cast<size_t>(bytes));
+  const int rc = Read(source, frame, static_cast<size_t>(bytes));
   if (rc != 0) return rc;
   if (layer3Frame) {
     mainStart = ringWrite;
@@ -199,7 +215,7 @@ int MpegFrameDecoder::State::ReadBody(MpegByteSource& source) {
 int MpegFrameDecoder::State::ReadMainData(MpegByteSource& source) {
   const size_t firstPart = std::min(mainBytes, kRingBytes - mainStart);
   if (firstPart > 0) {
-    const int rc = source.Read(ring + mainStart, firstPart);
+    const int rc = Read(source, ring + mainStart, firstPart);
     if (rc != 0) return rc;
   }
   return 0;
@@ -210,7 +226,7 @@ int MpegFrameDecoder::State::ReadWrappedMainData(MpegByteSource& source) {
   const size_t firstPart = std::min(mainBytes, kRingBytes - mainStart);
   const size_t rest = mainBytes - firstPart;
   if (rest > 0) {
-    const int rc = source.Read(ring, rest);
+    const int rc = Read(source, ring, rest);
     if (rc != 0) return rc;
   }
   return 0;
@@ -232,10 +248,11 @@ void MpegFrameDecoder::State::RollBackMainData() {
 // header; the end of the stream also accepts it.
 int MpegFrameDecoder::State::Confirm(MpegByteSource& source) {
   uint8_t next[kHeaderBytes];
-  const int rc = source.Read(next, kHeaderBytes);
+  const int rc = Read(source, next, kHeaderBytes);
   if (rc == kMpegEndOfStream) return 0;
   if (rc != 0) return rc;
   if (!IsUsableHeader(BigEndianWord(next), pending)) return kResyncNeeded;
+  pendingStart = bytesRead - kHeaderBytes;
   hasPending = true;
   inSync = true;
   return 0;
@@ -383,6 +400,10 @@ void MpegFrameDecoder::SetEqualizer(const int8_t* bytes64) {
     for (int k = 0; k < kSubbands; ++k) gains[k] = GainFromByte(bytes64[channel * kSubbands + k]);
     state_->synthesis[channel].SetGains(gains);
   }
+}
+
+uint64_t MpegFrameDecoder::LastFrameStartBytes() const {
+  return state_->headerStart;
 }
 
 void MpegFrameDecoder::GetEqualizer(int8_t* bytes64) const {

@@ -58,6 +58,10 @@ class MpegFrameDecoder {
   // Layer III frame whose reservoir lacks its main data decodes as silence of full length.
   int DecodeFrame(MpegByteSource& source, int16_t* pcm, MpegDecodedFrame& frame);
 
+  // Bytes read from the source between the last Reset and the header of the frame DecodeFrame
+  // returned last: how far the reader had to search for it after a seek.
+  uint64_t LastFrameStartBytes() const;
+
  private:
   struct State;
   std::unique_ptr<State> state_;

@@ -213,6 +213,31 @@ TEST(MpegAudioCodecTest, Id3v2TagIsSkippedAndDecodingStartsBehindIt) {
   EXPECT_NEAR(stream.InputPosition(), 267.0, 1.0);  // the fraction travels as a float
 }
 
+// A seek lands inside a frame; decoding resumes at the next header, and the play time follows
+// the frame actually decoded, not the byte the seek landed on.
+TEST(MpegAudioCodecTest, PlayTimeAfterASeekIsThatOfTheFrameDecoded) {
+  const std::vector<uint8_t> frame = SilentFrame(Layer::kII, 128);
+  ASSERT_EQ(frame.size(), 417u);  // 26.06 ms of stream at 128 kbit/s, 1152 samples decoded
+  std::vector<std::vector<uint8_t>> frames(20, frame);
+  CodecStream stream(Join(frames));
+  ASSERT_EQ(stream.Open(), kMfOk);
+  const auto hundredths = [&stream] {
+    const MfTimecode& t = stream.Info().timecode;
+    return t.seconds * 100 + t.hundredths;
+  };
+  // Into frame 5: the reader skips to frame 6 (156.4 ms), which ends at 182.5 ms.
+  ASSERT_EQ(mf_input_seek(stream.decoder(), 5 * 417 + 100), kMfOk);
+  EXPECT_EQ(hundredths(), 13);  // the seek itself: the time of the byte
+  ASSERT_EQ(stream.Decode(), kMfOk);
+  EXPECT_EQ(hundredths(), 18);
+  ASSERT_EQ(stream.Decode(), kMfOk);
+  EXPECT_EQ(hundredths(), 20);
+  // Onto a frame boundary nothing is skipped: frame 5 ends at 156.4 ms.
+  ASSERT_EQ(mf_input_seek(stream.decoder(), 5 * 417), kMfOk);
+  ASSERT_EQ(stream.Decode(), kMfOk);
+  EXPECT_EQ(hundredths(), 15);
+}
+
 TEST(MpegAudioCodecTest, TagLongerThanTheStreamLeavesNoAudio) {
   const uint8_t size[4] = {0x7F, 0x7F, 0x7F, 0x7F};
   CodecStream stream(Join({Id3v2Tag(size, 300), SilentFrame(Layer::kII, 128)}));

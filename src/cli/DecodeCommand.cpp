@@ -1,6 +1,7 @@
 // `veltro-cli decode`: an MPEG audio file to PCM through the media framework, the way the decks
 // decode it (one frame per mf_decode call), with the channel selection and down-sampling
-// parameters of the codec exposed as options.
+// parameters of the codec exposed as options. Output names with a format prefix, or "-", go the
+// framework's streaming way instead: file input, codec and file output joined by mf_play.
 #include "cli/DecodeCommand.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
@@ -16,6 +18,8 @@
 #include <string>
 
 #include "cli/CliSupport.h"
+#include "media/FileInputModule.h"
+#include "media/FileOutputModule.h"
 #include "media/MediaFramework.h"
 #include "media/MemoryInput.h"
 #include "media/MpegAudioCodec.h"
@@ -32,6 +36,9 @@ constexpr uint32_t kWavFmtChunkBytes = 16;
 constexpr uint16_t kWavFormatPcm = 1;
 constexpr uint16_t kBitsPerSample = 16;
 constexpr char kStreamName[] = "mem:decode-input";
+constexpr char kStandardStreamName[] = "-";
+// Output names the file output module handles, by prefix; the file name follows the prefix.
+constexpr std::string_view kFileOutputPrefixes[] = {"wav:", "raw:", "aiff:", "sun:"};
 
 struct DecodeOptions {
   std::string inputPath;
@@ -57,7 +64,9 @@ struct DecoderDeleter {
 using DecoderPointer = std::unique_ptr<MfDecoder, DecoderDeleter>;
 
 int Usage() {
-  std::fprintf(stderr, "usage: veltro-cli decode IN OUT [--channels N] [--downsample N]\n");
+  std::fprintf(stderr,
+               "usage: veltro-cli decode IN OUT [--channels N] [--downsample N]\n"
+               "  (OUT wav:FILE, raw:FILE, aiff:FILE, sun:FILE or - streams; IN may then be -)\n");
   return kExitUsage;
 }
 
@@ -256,6 +265,136 @@ int Decode(const DecodeOptions& options) {
   return 0;
 }
 
+// --- Streaming through the file modules --------------------------------------------------------
+
+bool UsesFileOutputModule(const std::string& outputName) {
+  if (outputName == kStandardStreamName) return true;
+  return std::any_of(std::begin(kFileOutputPrefixes), std::end(kFileOutputPrefixes),
+                     [&](std::string_view prefix) { return outputName.starts_with(prefix); });
+}
+
+// The file an output name writes to ("-" for standard output).
+std::string OutputFileOf(const std::string& outputName) {
+  for (const std::string_view prefix : kFileOutputPrefixes) {
+    if (outputName.starts_with(prefix)) return outputName.substr(prefix.size());
+  }
+  return outputName;
+}
+
+// Keeps the newest notification ("message: reason") in the std::string at clientData.
+void KeepNotification(void* clientData, int /*moduleId*/, int /*reserved*/, const char* message,
+                      const char* reason) {
+  *static_cast<std::string*>(clientData) =
+      std::string(message != nullptr ? message : "") + ": " + (reason != nullptr ? reason : "");
+}
+
+std::string FailureText(const char* step, int code, const std::string& notification) {
+  return std::string(step) + " (code " + std::to_string(code) + ")" +
+         (notification.empty() ? "" : ": " + notification);
+}
+
+// A decoder with the file input, the MPEG codec and the file output, input and output open.
+// Null with a message on failure; the output is created only once the input is open.
+DecoderPointer OpenStreamingDecoder(const DecodeOptions& options, std::string& notification,
+                                    std::string& error) {
+  MfDecoder* raw = nullptr;
+  if (media::mf_decoder_new(&raw) != media::kMfOk) {
+    error = "out of memory";
+    return nullptr;
+  }
+  DecoderPointer decoder(raw);
+  raw->clientData = &notification;
+  raw->notify = KeepNotification;
+  media::MfCodecModule codec{};
+  media::MpegAudioCodecDescriptor(&codec);
+  media::MfInputModule input{};
+  media::FileInputModuleDescriptor(&input);
+  media::MfOutputModule output{};
+  media::FileOutputModuleDescriptor(&output);
+  if (media::mf_codec_module_register(raw, &codec) < 0 ||
+      media::mf_input_module_register(raw, &input) < 0 ||
+      media::mf_output_module_register(raw, &output) < 0) {
+    error = "cannot set up the media framework";
+    return nullptr;
+  }
+  media::mf_codec_set_channels(raw, options.channelSelection);
+  media::mf_codec_set_downsampling(raw, options.downsampling);
+  int result = media::mf_input_new(raw, options.inputPath.c_str(), -1);
+  if (result == media::kMfOk) result = media::mf_input_open(raw);
+  if (result != media::kMfOk) {
+    error = options.inputPath + ": " + FailureText("cannot open the stream", result, notification);
+    return nullptr;
+  }
+  result = media::mf_output_new(raw, options.outputPath.c_str(), -1);
+  if (result == media::kMfOk) result = media::mf_output_open(raw);
+  if (result != media::kMfOk) {
+    error = options.outputPath + ": " + FailureText("cannot open the output", result, notification);
+    return nullptr;
+  }
+  return decoder;
+}
+
+// Plays frame by frame until the end of the stream, counting what was written; frames lost to
+// decoding errors are skipped. Returns 0 at the end of the stream, else the code that stopped
+// the play (-1: the output could not be written).
+int PlayAll(MfDecoder* decoder, DecodedPcm& counts) {
+  for (;;) {
+    const int result = media::mf_play(decoder);
+    if (result == media::kMfEndOfStream) return media::kMfOk;
+    if (result == media::kMfDecodeError) {
+      ++counts.skippedFrames;
+      continue;
+    }
+    if (result != media::kMfOk) return result;
+    const media::MfOutputBuffer& frame = *decoder->outputBuffer;
+    if (counts.frames++ == 0) {
+      counts.channels = frame.channels;
+      counts.sampleRateHz = frame.sampleRateHz;
+    }
+    counts.samplesPerChannel += static_cast<uint64_t>(frame.sampleCount);
+  }
+}
+
+// The failure message of a finished streaming decode, or nothing when it succeeded.
+std::optional<std::string> StreamingFailure(const DecodeOptions& options, const DecodedPcm& counts,
+                                            int played, int closed,
+                                            const std::string& notification) {
+  if (played == media::kMfFailed || (played == media::kMfOk && closed != media::kMfOk)) {
+    const int code = played != media::kMfOk ? played : closed;
+    return "cannot write " + options.outputPath + ": " + FailureText("failed", code, notification);
+  }
+  if (played != media::kMfOk) {
+    return options.inputPath + ": " + FailureText("decoding failed", played, notification);
+  }
+  if (counts.frames == 0 && counts.skippedFrames > 0) {
+    return options.inputPath + " holds no MPEG audio that can be decoded (" +
+           std::to_string(counts.skippedFrames) + " damaged frames)";
+  }
+  if (counts.frames == 0) return options.inputPath + " holds no MPEG audio";
+  return std::nullopt;
+}
+
+// Decodes into the output as it goes (standard output included). A failed decode removes the
+// named output file, so that, as on the other path, no output is left behind.
+int DecodeStreaming(const DecodeOptions& options) {
+  std::string notification;
+  std::string error;
+  DecoderPointer decoder = OpenStreamingDecoder(options, notification, error);
+  if (decoder == nullptr) return Fail(error);
+  DecodedPcm counts;
+  const int played = PlayAll(decoder.get(), counts);
+  if (counts.frames > 0) PrintStreamInfo(decoder.get(), counts);
+  const int closed = media::mf_output_close(decoder.get());
+  decoder.reset();
+  const std::optional<std::string> failure =
+      StreamingFailure(options, counts, played, closed, notification);
+  if (!failure) return 0;
+  const std::string file = OutputFileOf(options.outputPath);
+  std::error_code ignored;
+  if (file != kStandardStreamName) std::filesystem::remove(file, ignored);
+  return Fail(*failure);
+}
+
 }  // namespace
 
 int RunDecodeCommand(const std::vector<std::string_view>& args) {
@@ -265,7 +404,7 @@ int RunDecodeCommand(const std::vector<std::string_view>& args) {
     Fail(*error);
     return Usage();
   }
-  return Decode(options);
+  return UsesFileOutputModule(options.outputPath) ? DecodeStreaming(options) : Decode(options);
 }
 
 }  // namespace veltro::cli

@@ -1,7 +1,8 @@
 // Runs `veltro-cli decode` as a real process on every conformance stream and on files that are
 // not MPEG audio. The raw output must be exactly the samples the media framework decodes (the
 // samples the conformance test holds against the reference decodings); the WAVE output must be
-// that PCM converted to the first frame's channel count, behind a consistent header.
+// that PCM converted to the first frame's channel count, behind a consistent header. Output
+// names with a format prefix or "-" stream through the file modules and must give the same bytes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -210,6 +211,75 @@ TEST(DecodeCliTest, FilesWithoutMpegAudioFail) {
   const ShellRun missing = Decode("'" + dir.File("absent.mp3") + "' '" + out + "'");
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.output.find("cannot read"), std::string::npos) << missing.output;
+}
+
+// The streaming way: "wav:" and "raw:" files hold the same bytes as the in-memory way gives for
+// a stream of one channel count.
+TEST(DecodeCliTest, PrefixedOutputStreamsTheSameBytes) {
+  TempDir dir;
+  for (const char* name : {"l2-fl10", "l3-si"}) {
+    SCOPED_TRACE(name);
+    const std::string in = Quoted(Conformance(std::string(name) + ".bit"));
+    const std::string memoryWav = dir.File(std::string(name) + "-memory.wav");
+    const std::string streamedWav = dir.File(std::string(name) + "-streamed.wav");
+    const std::string streamedRaw = dir.File(std::string(name) + "-streamed.raw");
+    ASSERT_EQ(Decode(in + " " + Quoted(memoryWav)).status, 0);
+    const ShellRun wavRun = Decode(in + " " + Quoted("wav:" + streamedWav));
+    ASSERT_EQ(wavRun.status, 0) << wavRun.output;
+    ASSERT_EQ(Decode(in + " " + Quoted("raw:" + streamedRaw)).status, 0);
+    const FrameworkDecoding decoded =
+        media::DecodeThroughFramework(FileBytes(Conformance(std::string(name) + ".bit")));
+    ASSERT_EQ(decoded.endCode, media::kMfEndOfStream);
+    const std::string wav = ReadBytes(streamedWav);
+    ExpectWavHeader(wav, decoded.frames.front().channels, decoded.frames.front().sampleRateHz);
+    EXPECT_TRUE(wav.substr(44) == LittleEndianBytes(decoded.pcm));
+    EXPECT_TRUE(wav == ReadBytes(memoryWav));
+    EXPECT_TRUE(ReadBytes(streamedRaw) == LittleEndianBytes(decoded.pcm));
+    EXPECT_NE(wavRun.output.find("\n" + std::to_string(decoded.frames.size()) + " frames"),
+              std::string::npos)
+        << wavRun.output;
+  }
+}
+
+// "-" as input and output: the samples go through a pipe in both directions. A WAVE header on
+// a pipe cannot be completed, so it keeps the sizes of an empty file.
+TEST(DecodeCliTest, DashDecodesFromAndToPipes) {
+  const std::string in = Quoted(Conformance("l2-fl10.bit"));
+  const FrameworkDecoding decoded =
+      media::DecodeThroughFramework(FileBytes(Conformance("l2-fl10.bit")));
+  ASSERT_EQ(decoded.endCode, media::kMfEndOfStream);
+  const std::string pcm = LittleEndianBytes(decoded.pcm);
+  const ShellRun raw =
+      RunShell("cat " + in + " | " + std::string(VELTRO_CLI) + " decode - - 2>/dev/null");
+  ASSERT_EQ(raw.status, 0);
+  EXPECT_EQ(raw.output.size(), pcm.size());
+  EXPECT_TRUE(raw.output == pcm);
+  const ShellRun wav = RunShell(std::string(VELTRO_CLI) + " decode " + in + " wav:- 2>/dev/null");
+  ASSERT_EQ(wav.status, 0);
+  ASSERT_EQ(wav.output.size(), 44 + pcm.size());
+  EXPECT_EQ(Little(wav.output, 4, 4), 36u);
+  EXPECT_EQ(Little(wav.output, 24, 4), 32000u);
+  EXPECT_EQ(Little(wav.output, 40, 4), 0u);
+  EXPECT_TRUE(wav.output.substr(44) == pcm);
+}
+
+TEST(DecodeCliTest, StreamingFailuresLeaveNoOutput) {
+  TempDir dir;
+  const std::string out = dir.File("out.wav");
+  const ShellRun missing = Decode(Quoted(dir.File("absent.mp3")) + " " + Quoted("wav:" + out));
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.output.find("file not found"), std::string::npos) << missing.output;
+  EXPECT_FALSE(std::filesystem::exists(out));
+  const std::string text = dir.File("notes.txt");
+  WriteBytes(text, std::string(5000, 'x'));
+  const ShellRun notAudio = Decode(Quoted(text) + " " + Quoted("wav:" + out));
+  EXPECT_EQ(notAudio.status, 1);
+  EXPECT_NE(notAudio.output.find("no MPEG audio"), std::string::npos) << notAudio.output;
+  EXPECT_FALSE(std::filesystem::exists(out));
+  const ShellRun noFolder =
+      Decode(Quoted(Conformance("l2-fl10.bit")) + " " + Quoted("raw:" + dir.File("no/x.raw")));
+  EXPECT_EQ(noFolder.status, 1);
+  EXPECT_NE(noFolder.output.find("cannot open output file"), std::string::npos) << noFolder.output;
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/Mp3Decoder.h"
+
 namespace veltro::engine {
 
 using platform::sound::SoundBuffer;
@@ -39,7 +41,9 @@ int16_t FloatToSample(float value) {
 }  // namespace
 
 PlayerEngine::PlayerEngine()
-    : tempo(std::make_unique<soundtouch::SoundTouch>()), block(kDecoderBlockBytes) {}
+    : tempo(std::make_unique<soundtouch::SoundTouch>()),
+      mp3(std::make_unique<Mp3Decoder>()),
+      block(kDecoderBlockBytes) {}
 
 PlayerEngine::~PlayerEngine() {
   Lock lock(mutex);

@@ -55,7 +55,7 @@ class PlayerEngine {
  public:
   static constexpr uint32_t kDecoderBlockBytes = 16384;
 
-  // Builds the tempo processor and the decoders; nothing is loaded. UI thread.
+  // Builds the tempo processor and the decoders (MP3, Ogg, WAV); nothing is loaded. UI thread.
   PlayerEngine();
   // Releases the buffers and closes the decoder (the deck normally unloads first).
   ~PlayerEngine();
@@ -66,7 +66,8 @@ class PlayerEngine {
   // `monitorDevice` may be null; so may `mainDevice` (a silent deck). UI thread, once.
   void AttachDevices(platform::sound::SoundDevice* mainDevice,
                      platform::sound::SoundDevice* monitorDevice);
-  // Installs the decoder used for ".MP3" files (the engine owns it). UI thread.
+  // Replaces the decoder used for ".MP3" files (the engine owns it; by default an
+  // Mp3Decoder; null makes ".MP3" an unsupported type). Unloads an MP3 song first. UI thread.
   void SetMp3Decoder(std::unique_ptr<DecoderBase> decoder);
 
   // Opens `path` with the decoder chosen by `extension` (".MP3", ".WAV", ".OGG", any case),

@@ -11,6 +11,7 @@
 #include <new>
 
 #include "media/Id3Genre.h"
+#include "media/MfNamedInstance.h"
 
 namespace veltro::media {
 namespace {
@@ -54,25 +55,18 @@ int Probe(const char* /*name*/) {
   return 0;
 }
 
-void SetInfo(MfModuleInfo* info, const char* name, const char* description, int flags) {
-  std::snprintf(info->name, sizeof info->name, "%s", name);
-  std::snprintf(info->description, sizeof info->description, "%s", description);
-  info->flags = flags;
-}
-
 int Query(MfModuleInfo* info, int flags) {
   if (info == nullptr) return kMfInvalidParameter;
   if ((flags & kMfQueryName) != 0) {
-    std::snprintf(info->name, sizeof info->name, "%s", "Input From File");
-    std::snprintf(info->description, sizeof info->description, "%s", "Version 1.2");
+    MfSetModuleInfo(info, "Input From File", "Version 1.2", 0);
     return kMfOk;
   }
   if ((flags & kMfQueryDeviceCount) != 0) info->index = 2;
   if ((flags & kMfQueryDevice) != 0) {
     if (info->index == 0) {
-      SetInfo(info, "*", "any file name", 1);
+      MfSetModuleInfo(info, "*", "any file name", 1);
     } else if (info->index == 1) {
-      SetInfo(info, kStandardInputName, "standard input", 0);
+      MfSetModuleInfo(info, kStandardInputName, "standard input", 0);
     } else {
       return kMfInvalidParameter;
     }
@@ -81,26 +75,8 @@ int Query(MfModuleInfo* info, int flags) {
 }
 
 int New(void** instance, const char* name, MfInputModuleRecord* record, MfDecoder* decoder) {
-  if (instance == nullptr || name == nullptr || name[0] == '\0') {
-    mf_notify(decoder, record != nullptr ? record->id : 0, "internal error",
-              "null params or null/empty input name");
-    return kMfInvalidParameter;
-  }
-  *instance = nullptr;
-  const size_t length = std::strlen(name);
-  auto* input = new (std::nothrow) FileInput{};
-  char* copy = new (std::nothrow) char[length + 1];
-  if (input == nullptr || copy == nullptr) {
-    delete input;
-    delete[] copy;
-    return kMfOutOfMemory;
-  }
-  std::memcpy(copy, name, length + 1);
-  input->name = copy;
-  input->record = record;
-  input->decoder = decoder;
-  *instance = input;
-  return kMfOk;
+  return MfNewNamedInstance<FileInput>(instance, name, record, decoder,
+                                       "null params or null/empty input name");
 }
 
 int Close(void* instance);

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "media/MfNamedInstance.h"
+
 namespace veltro::media {
 namespace {
 
@@ -49,30 +51,23 @@ int Probe(const char* /*name*/) {
   return 0;
 }
 
-void SetInfo(MfModuleInfo* info, const char* name, const char* description, int flags) {
-  std::snprintf(info->name, sizeof info->name, "%s", name);
-  std::snprintf(info->description, sizeof info->description, "%s", description);
-  info->flags = flags;
-}
-
 int Query(MfModuleInfo* info, int flags) {
   if (info == nullptr) return kMfInvalidParameter;
   if ((flags & kMfQueryName) != 0) {
-    std::snprintf(info->name, sizeof info->name, "%s", "Output To File");
-    std::snprintf(info->description, sizeof info->description, "%s", "Version 1.2");
+    MfSetModuleInfo(info, "Output To File", "Version 1.2", 0);
     return kMfOk;
   }
   if ((flags & kMfQueryDeviceCount) != 0) info->index = 3;
   if ((flags & kMfQueryDevice) != 0) {
     switch (info->index) {
       case 0:
-        SetInfo(info, "*, or raw:*", "file name (raw PCM format)", 1);
+        MfSetModuleInfo(info, "*, or raw:*", "file name (raw PCM format)", 1);
         break;
       case 1:
-        SetInfo(info, "wav:*", "file name (WAV format)", 1);
+        MfSetModuleInfo(info, "wav:*", "file name (WAV format)", 1);
         break;
       case 2:
-        SetInfo(info, kStandardOutputName, "standard output", 0);
+        MfSetModuleInfo(info, kStandardOutputName, "standard output", 0);
         break;
       default:
         return kMfInvalidParameter;
@@ -82,27 +77,10 @@ int Query(MfModuleInfo* info, int flags) {
 }
 
 int New(void** instance, const char* name, MfOutputModuleRecord* record, MfDecoder* decoder) {
-  if (instance == nullptr || name == nullptr || name[0] == '\0') {
-    mf_notify(decoder, record != nullptr ? record->id : 0, "internal error",
-              "null params or null/empty output name");
-    return kMfInvalidParameter;
-  }
-  *instance = nullptr;
-  const size_t length = std::strlen(name);
-  auto* output = new (std::nothrow) FileOutput{};
-  char* copy = new (std::nothrow) char[length + 1];
-  if (output == nullptr || copy == nullptr) {
-    delete output;
-    delete[] copy;
-    return kMfOutOfMemory;
-  }
-  std::memcpy(copy, name, length + 1);
-  output->name = copy;
-  output->record = record;
-  output->decoder = decoder;
-  output->byteSwap = 0;
-  *instance = output;
-  return kMfOk;
+  const int created = MfNewNamedInstance<FileOutput>(instance, name, record, decoder,
+                                                     "null params or null/empty output name");
+  if (created == kMfOk) static_cast<FileOutput*>(*instance)->byteSwap = 0;
+  return created;
 }
 
 int Close(void* instance);

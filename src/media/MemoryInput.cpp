@@ -5,6 +5,8 @@
 #include <memory>
 #include <new>
 
+#include "media/MfNamedInstance.h"
+
 namespace veltro::media {
 namespace {
 
@@ -59,26 +61,8 @@ int Query(MfModuleInfo* info, int flags) {
 }
 
 int New(void** instance, const char* name, MfInputModuleRecord* record, MfDecoder* decoder) {
-  if (instance == nullptr || name == nullptr || name[0] == '\0') {
-    mf_notify(decoder, record != nullptr ? record->id : 0, "internal error",
-              "null params or null/empty input name");
-    return kMfInvalidParameter;
-  }
-  *instance = nullptr;
-  const size_t length = std::strlen(name);
-  auto* input = new (std::nothrow) MemoryInput{};
-  char* copy = new (std::nothrow) char[length + 1];
-  if (input == nullptr || copy == nullptr) {
-    delete input;
-    delete[] copy;
-    return kMfOutOfMemory;
-  }
-  std::memcpy(copy, name, length + 1);
-  input->name = copy;
-  input->record = record;
-  input->decoder = decoder;
-  *instance = input;
-  return kMfOk;
+  return MfNewNamedInstance<MemoryInput>(instance, name, record, decoder,
+                                         "null params or null/empty input name");
 }
 
 int Delete(void* instance) {

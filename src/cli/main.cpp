@@ -16,7 +16,9 @@
 
 #include "cli/CliSupport.h"
 #include "cli/DecodeCommand.h"
+#include "cli/InfoCommand.h"
 #include "cli/LibraryCommand.h"
+#include "cli/TagsCommand.h"
 #include "engine/PlayerEngine.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/sound/SoundDevice.h"
@@ -52,7 +54,12 @@ int Usage() {
                "       veltro-cli play FILE [--device GUID|null] [--pitch V] [--mastertempo]"
                " [--start HUNDREDTHS]\n"
                "       veltro-cli library stats|list|find|search|check ...\n"
-               "       veltro-cli decode IN OUT [--channels N] [--downsample N]\n");
+               "       veltro-cli decode IN OUT [--channels N] [--downsample N]\n"
+               "         (OUT wav:FILE, raw:FILE, aiff:FILE, sun:FILE or - streams; IN may then"
+               " be -)\n"
+               "       veltro-cli info FILE [--frames N]\n"
+               "       veltro-cli tags read|write FILE [--artist A] [--title T] [--genre G]"
+               " [--year Y]\n");
   return 2;
 }
 
@@ -166,6 +173,8 @@ int main(int argc, char** argv) {
   if (args[0] == "devices" && args.size() == 1) return ListDevices();
   if (args[0] == "library") return veltro::cli::RunLibraryCommand({args.begin() + 1, args.end()});
   if (args[0] == "decode") return veltro::cli::RunDecodeCommand({args.begin() + 1, args.end()});
+  if (args[0] == "info") return veltro::cli::RunInfoCommand({args.begin() + 1, args.end()});
+  if (args[0] == "tags") return veltro::cli::RunTagsCommand({args.begin() + 1, args.end()});
   if (args[0] != "play") return Usage();
   PlayOptions options;
   const std::vector<std::string_view> rest(args.begin() + 1, args.end());

@@ -1,0 +1,17 @@
+// `veltro-cli info FILE [--frames N]`: what the folder scan learns about an MPEG audio file
+// without decoding it (the file information scanner: ID3v1 texts, level, layer, mode, channels,
+// bitrate, frequency, frames walked and duration), one "name: value" line per field.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+namespace veltro::cli {
+
+// Runs the info subcommand; `args` are the words after "info". N is the number of frames to
+// walk (default 50, as the folder scan; 0 walks the whole file). Main thread only; prints to
+// stdout, errors to stderr. Returns the exit status: 0 success, 1 the scan failed (one line on
+// stderr naming the scanner's code), 2 usage.
+int RunInfoCommand(const std::vector<std::string_view>& args);
+
+}  // namespace veltro::cli

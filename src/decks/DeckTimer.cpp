@@ -1,0 +1,24 @@
+#include "decks/DeckTimer.h"
+
+#include <system_error>
+
+namespace veltro::decks {
+
+bool PeriodicDeckTimer::Start(std::function<void()> tick) {
+  try {
+    timer.Start(std::move(tick), platform::PeriodicTimer::kDefaultPeriod);
+  } catch (const std::system_error&) {
+    return false;  // the system refused a new thread
+  }
+  return true;
+}
+
+void PeriodicDeckTimer::Stop() {
+  timer.Stop();
+}
+
+DeckTimerFactory PeriodicDeckTimerFactory() {
+  return [] { return std::make_unique<PeriodicDeckTimer>(); };
+}
+
+}  // namespace veltro::decks

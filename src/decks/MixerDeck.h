@@ -1,0 +1,32 @@
+// What the mixer (and the serial controller) needs of a deck: the deck's own entry points, each
+// behaving exactly as the user action it stands for. The deck's transport logic implements it.
+//
+// Threads: UI thread only, except NearEnd, which the deck's timer thread updates (atomic).
+#pragma once
+
+#include "decks/DeckState.h"
+
+namespace veltro::decks {
+
+class MixerDeck {
+ public:
+  virtual ~MixerDeck() = default;
+
+  virtual DeckState State() const = 0;
+  // Loads the library's current record (ignored while playing or seeking).
+  virtual void LoadFromLibrary() = 0;
+  // The play and cue buttons.
+  virtual void PressPlay() = 0;
+  virtual void PressCue() = 0;
+  // A thumb-position action of the main attenuation slider: `position` 0 ... 3000 (hundredths of
+  // a decibel of attenuation; above 2900 silent).
+  virtual void SetMainAttenuationPosition(int position) = 0;
+  // The engine has a song loaded.
+  virtual bool EngineLoaded() const = 0;
+  // The remaining time is below the end warning (refreshed with every time display update).
+  virtual bool NearEnd() const = 0;
+  // The engine's end warning, in hundredths of a second of remaining time.
+  virtual void SetEndWarning(int hundredths) = 0;
+};
+
+}  // namespace veltro::decks

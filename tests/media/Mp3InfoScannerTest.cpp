@@ -22,7 +22,7 @@ using testing::TempDir;
 // Bits 20-19 of the header word for each level (0 MPEG-1, 1 MPEG-2, 2 MPEG 2.5).
 constexpr uint32_t kVersionBits[3] = {3, 2, 0};
 
-struct FrameSpec {
+struct FrameShape {
   int level = 0;          // 0 MPEG-1, 1 MPEG-2, 2 MPEG 2.5
   int layer = 3;          // 1, 2 or 3
   int bitrateIndex = 9;   // MPEG-1 Layer III: 128 kbit/s
@@ -32,16 +32,16 @@ struct FrameSpec {
 };
 
 // MPEG-1 Layer III 128 kbit/s at 48000 Hz: 144000 * 128 / 48000 = 384 bytes, 24 ms.
-constexpr FrameSpec kCbr48k{};
+constexpr FrameShape kCbr48k{};
 constexpr int kCbr48kBytes = 384;
 // 160 kbit/s at 48000 Hz: 480 bytes.
-constexpr FrameSpec kCbr48k160{0, 3, 10, 1, 0, 0};
+constexpr FrameShape kCbr48k160{0, 3, 10, 1, 0, 0};
 constexpr int kCbr48k160Bytes = 480;
 // MPEG-1 Layer III 128 kbit/s at 44100 Hz without padding: 417 bytes.
-constexpr FrameSpec kCbr44k{0, 3, 9, 0, 0, 0};
+constexpr FrameShape kCbr44k{0, 3, 9, 0, 0, 0};
 constexpr int kCbr44kBytes = 417;
 // MPEG-2 Layer III 64 kbit/s at 22050 Hz: 72000 * 64 / 22050 = 208 bytes.
-constexpr FrameSpec kMpeg2At22k{1, 3, 8, 0, 0, 0};
+constexpr FrameShape kMpeg2At22k{1, 3, 8, 0, 0, 0};
 constexpr int kMpeg2At22kBytes = 208;
 
 void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more) {
@@ -53,7 +53,7 @@ void PutBigEndian32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
 }
 
 // One frame of `length` bytes: the header word, then zeros.
-std::vector<uint8_t> Frame(const FrameSpec& f, int length) {
+std::vector<uint8_t> Frame(const FrameShape& f, int length) {
   std::vector<uint8_t> bytes(static_cast<size_t>(length), 0);
   const uint32_t word = 0xFFE00000u | (kVersionBits[f.level] << 19) |
                         (uint32_t(4 - f.layer) << 17) | (1u << 16) |
@@ -63,7 +63,7 @@ std::vector<uint8_t> Frame(const FrameSpec& f, int length) {
   return bytes;
 }
 
-std::vector<uint8_t> Frames(const FrameSpec& f, int length, int count) {
+std::vector<uint8_t> Frames(const FrameShape& f, int length, int count) {
   std::vector<uint8_t> bytes;
   for (int i = 0; i < count; ++i) Append(bytes, Frame(f, length));
   return bytes;
@@ -71,7 +71,7 @@ std::vector<uint8_t> Frames(const FrameSpec& f, int length, int count) {
 
 // A first frame carrying a VBR header: `tag` ("Xing", "Lame", "VBRI") at `offset`, with the
 // flags word and frame count of a Xing header, or the frame count 14 bytes in for VBRI.
-std::vector<uint8_t> VbrFrame(const FrameSpec& f, int length, const char* tag, size_t offset,
+std::vector<uint8_t> VbrFrame(const FrameShape& f, int length, const char* tag, size_t offset,
                               uint32_t frames, uint32_t xingFlags = 0x0F) {
   std::vector<uint8_t> bytes = Frame(f, length);
   std::memcpy(bytes.data() + offset, tag, 4);
@@ -312,7 +312,7 @@ TEST_F(Mp3InfoScannerTest, ShortOrIncompleteXingHeadersLeaveTheBitrateToTheFrame
   EXPECT_EQ(info_.duration, 781);
 
   // At the wrong offset (mono MPEG-1 keeps it 21 bytes in) it is not found either.
-  FrameSpec mono = kCbr44k;
+  FrameShape mono = kCbr44k;
   mono.mode = 3;
   std::vector<uint8_t> misplaced = VbrFrame(mono, kCbr44kBytes, "Xing", 36, 1000);
   Append(misplaced, Frames(mono, kCbr44kBytes, 29));
@@ -332,7 +332,7 @@ TEST_F(Mp3InfoScannerTest, VbriFrameCountGivesTheDuration) {
   EXPECT_EQ(info_.frames, 40);
 
   // Mono streams carry it 36 bytes in as well.
-  FrameSpec mono = kCbr44k;
+  FrameShape mono = kCbr44k;
   mono.mode = 3;
   std::vector<uint8_t> monoBytes = VbrFrame(mono, kCbr44kBytes, "VBRI", 36, 2000);
   Append(monoBytes, Frames(mono, kCbr44kBytes, 39));
@@ -342,15 +342,15 @@ TEST_F(Mp3InfoScannerTest, VbriFrameCountGivesTheDuration) {
 
 struct FlagCase {
   const char* name;
-  FrameSpec later;
+  FrameShape later;
   int laterBytes;
   int flags;
 };
 
 TEST_F(Mp3InfoScannerTest, EachPropertyThatChangesSetsItsFlagAndHidesItsValue) {
-  FrameSpec mono = kCbr48k;
+  FrameShape mono = kCbr48k;
   mono.mode = 3;
-  FrameSpec layer2 = kCbr48k;  // Layer II index 9 is 160 kbit/s: 480 bytes at 48000 Hz
+  FrameShape layer2 = kCbr48k;  // Layer II index 9 is 160 kbit/s: 480 bytes at 48000 Hz
   layer2.layer = 2;
   const FlagCase cases[] = {
       {"level", {1, 3, 9, 1, 0, 0}, 240, kMp3InfoLevelChanged},  // MPEG-2 80 kbit/s 24 kHz

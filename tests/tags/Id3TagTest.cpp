@@ -21,6 +21,7 @@
 #include "support/Fixtures.h"
 #include "support/Mp3Encoder.h"
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
 #include "tags/Id3Tag.h"
 
 namespace veltro::tags {
@@ -143,28 +144,20 @@ TEST(Id3TagWrite, ReadOnlyAndHiddenFilesAreTaggedAndKeepTheirExactPermissions) {
 // Runs as the file's unprivileged owner (root ignores permission bits), for whom the read-only
 // file really cannot be opened for writing until its permission is changed.
 TEST(Id3TagWrite, OwnerTagsItsReadOnlyFileWithoutPrivileges) {
-  constexpr uid_t kNobody = 65534;
   TempDir dir;
   ASSERT_EQ(chmod(dir.Path().c_str(), 0711), 0);
   const std::string path = dir.File("song.mp3");
   WriteBytes(path, Mp3Audio());
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
-  const bool asRoot = geteuid() == 0;
-  if (asRoot) {
-    ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(path.c_str(), testing::kNobodyId, testing::kNobodyId), 0);
   }
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (asRoot && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) _exit(3);
+  const int result = testing::RunUnprivileged([&path] {
     const int probe = open(path.c_str(), O_RDWR);
-    if (probe >= 0) _exit(4);  // writable without help: the case is not what it claims
-    _exit(WriteId3Tag(path, Tags("Owner", "", "", ""), nullptr) ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+    if (probe >= 0) return 4;  // writable without help: the case is not what it claims
+    return WriteId3Tag(path, Tags("Owner", "", "", ""), nullptr) ? 0 : 1;
+  });
+  EXPECT_EQ(result, 0);
   EXPECT_EQ(PermissionBits(path), 0444u);
   const auto read = ReadId3Tag(path);
   ASSERT_TRUE(read.has_value());

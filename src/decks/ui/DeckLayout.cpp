@@ -35,11 +35,11 @@ const std::array<QRect, kDeckControlCount> kBaseRects = {{
     {30, 260, 35, 14},   // "Head"
 }};
 
-struct FontSpec {
+struct FontStyle {
   double heightFactor;
   bool bold;
 };
-const std::array<FontSpec, kDeckFontCount> kFonts = {{
+const std::array<FontStyle, kDeckFontCount> kFonts = {{
     {0.0367, false},  // labels
     {0.04, true},     // Load
     {0.0533, true},   // "+" and "-"
@@ -67,7 +67,7 @@ QRect ScaledRect(DeckControl control, QSize size) {
 }
 
 QFont ScaledFont(DeckFont font, int heightPixels) {
-  const FontSpec& spec = kFonts.at(static_cast<size_t>(font));
+  const FontStyle& spec = kFonts.at(static_cast<size_t>(font));
   QFont result(QStringLiteral("Arial"));
   result.setStyleHint(QFont::SansSerif);
   result.setPixelSize(std::max(1, static_cast<int>(std::lround(spec.heightFactor * heightPixels))));

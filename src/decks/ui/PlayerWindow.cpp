@@ -73,7 +73,7 @@ void PlayerWindow::SetMixerWindow(MixerWindow* mixer) {
 
 void PlayerWindow::PostToUi(std::function<void()> work) {
   // Any thread: queues `work` on this window's (UI) thread; dropped if the window is gone.
-  QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
+  uiQueue_.Post(std::move(work));
 }
 
 void PlayerWindow::ConnectControls() {

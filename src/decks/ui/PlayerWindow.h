@@ -4,8 +4,8 @@
 // fixed fractions of the window (DeckLayout.h) and their fonts follow the window's height.
 //
 // Threads: everything here runs on the UI thread. While the deck plays, its 100 ms tick runs
-// on the transport's timer thread, which only posts work to this window's event queue
-// (QMetaObject::invokeMethod with a queued connection); no widget is touched from there.
+// on the transport's timer thread, which only posts work to this window's UiThreadQueue; no
+// widget is touched from there.
 //
 // Ownership: the window owns its transport (and through it the engine) and its child widgets.
 // The devices, library and language module are borrowed and must outlive the window. The
@@ -23,6 +23,7 @@
 #include "decks/DeckTransport.h"
 #include "decks/DeckView.h"
 #include "decks/ui/DeckLayout.h"
+#include "ui/UiThreadQueue.h"
 
 class QCheckBox;
 class QLabel;
@@ -161,6 +162,7 @@ class PlayerWindow : public QWidget, private DeckView {
   PlayerWindowControls controls_;
   std::unique_ptr<QMenu> popup_;
   QTimer bendTimer_;
+  veltro::ui::UiThreadQueue uiQueue_;  // outlives the transport's timer thread
   bool bending_ = false;
   bool keepProportions_ = false;
   bool ledOn_ = false;

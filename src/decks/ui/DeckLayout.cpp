@@ -67,11 +67,11 @@ QRect ScaledRect(DeckControl control, QSize size) {
 }
 
 QFont ScaledFont(DeckFont font, int heightPixels) {
-  const FontStyle& spec = kFonts.at(static_cast<size_t>(font));
+  const FontStyle& style = kFonts.at(static_cast<size_t>(font));
   QFont result(QStringLiteral("Arial"));
   result.setStyleHint(QFont::SansSerif);
-  result.setPixelSize(std::max(1, static_cast<int>(std::lround(spec.heightFactor * heightPixels))));
-  result.setBold(spec.bold);
+  result.setPixelSize(std::max(1, static_cast<int>(std::lround(style.heightFactor * heightPixels))));
+  result.setBold(style.bold);
   return result;
 }
 

@@ -20,6 +20,7 @@
 
 #include "media/MpegFrameDecoder.h"
 #include "media/MpegTestData.h"
+#include "media/MpegVectorPath.h"
 #include "support/Fixtures.h"
 #include "support/Mp3Encoder.h"
 
@@ -95,6 +96,14 @@ PassResult DecodeVeltro(const std::vector<uint8_t>& bytes) {
     if (frame.sampleRate > 0) result.audioSeconds += double(frame.samples) / frame.sampleRate;
     result.checksum += pcm[0];
   }
+  return result;
+}
+
+// The same decoder held to its baseline (non-AVX2) copies: what a processor without AVX2 gets.
+PassResult DecodeVeltroBaseline(const std::vector<uint8_t>& bytes) {
+  veltro::media::ForceMpegBaseline(true);
+  const PassResult result = DecodeVeltro(bytes);
+  veltro::media::ForceMpegBaseline(false);
   return result;
 }
 
@@ -186,10 +195,11 @@ void BM_Decode(benchmark::State& state) {
   state.counters["x_real_time"] = benchmark::Counter(audioSeconds, benchmark::Counter::kIsRate);
 }
 
-// File by file, the three decoders one after another, so that they meet the same load.
+// File by file, the decoders one after another, so that they meet the same load.
 void RegisterAll() {
   for (int file = 0; file < 5; ++file) {
     for (auto* b : {benchmark::RegisterBenchmark("veltro", BM_Decode<DecodeVeltro>),
+                    benchmark::RegisterBenchmark("veltro_base", BM_Decode<DecodeVeltroBaseline>),
                     benchmark::RegisterBenchmark("mpg123", BM_Decode<DecodeMpg123>),
                     benchmark::RegisterBenchmark("mad", BM_Decode<DecodeMad>)})
       b->Arg(file)->Unit(benchmark::kMillisecond)->MinTime(0.3)->Repetitions(3);
@@ -215,16 +225,20 @@ class RatioReporter : public benchmark::ConsoleReporter {
 };
 
 void PrintSummary(const RatioReporter& reporter) {
-  std::printf("\n%-10s %10s %10s %10s %12s %12s\n", "file", "veltro x", "mpg123 x", "mad x",
-              "vs mpg123", "vs mad");
+  std::printf("\nveltro runs its %s copies; veltro_base its baseline copies\n",
+              veltro::media::MpegAvx2Available() ? "AVX2" : "baseline");
+  std::printf("%-10s %10s %10s %10s %10s %12s %12s %12s\n", "file", "veltro x", "base x",
+              "mpg123 x", "mad x", "vs mpg123", "base/mpg123", "vs mad");
   for (const BenchFile& file : Files()) {
     const auto found = reporter.speeds.find(file.name);
     if (found == reporter.speeds.end()) continue;
     const auto& s = found->second;
     const auto at = [&s](const char* name) { return s.count(name) ? s.at(name) : 0.0; };
-    const double veltro = at("veltro"), mpg123 = at("mpg123"), mad = at("mad");
-    std::printf("%-10s %10.0f %10.0f %10.0f %12.2f %12.2f\n", file.name, veltro, mpg123, mad,
-                mpg123 > 0 ? veltro / mpg123 : 0.0, mad > 0 ? veltro / mad : 0.0);
+    const double veltro = at("veltro"), base = at("veltro_base"), mpg123 = at("mpg123"),
+                 mad = at("mad");
+    const auto ratio = [](double a, double b) { return b > 0 ? a / b : 0.0; };
+    std::printf("%-10s %10.0f %10.0f %10.0f %10.0f %12.2f %12.2f %12.2f\n", file.name, veltro, base,
+                mpg123, mad, ratio(veltro, mpg123), ratio(base, mpg123), ratio(veltro, mad));
   }
 }
 

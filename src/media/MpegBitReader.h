@@ -2,8 +2,10 @@
 // marks the reader overrun, so no damaged frame can make a decoder read outside its buffer.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace veltro::media {
 
@@ -17,14 +19,19 @@ class MpegBitReader {
     if (count <= 0) return 0;
     // Written without a sum that could wrap: position_ never exceeds bits_.
     if (static_cast<size_t>(count) > bits_ - position_) return ReadPastEnd(count);
-    // At most five bytes hold the field; gather them and cut the field out.
     const size_t first = position_ >> 3;
     const int offset = static_cast<int>(position_ & 7);
+    position_ += static_cast<size_t>(count);
+    // offset + count <= 39 bits: one 8-byte load holds the field when 8 bytes are left.
+    if (first + 8 <= (bits_ >> 3)) {
+      const uint64_t window = LoadBigEndian64(data_ + first) << offset;
+      return static_cast<uint32_t>(window >> (64 - count));
+    }
+    // Near the end: gather the at most five bytes that hold the field.
     const int bytes = (offset + count + 7) >> 3;
     uint64_t window = 0;
     for (int i = 0; i < bytes; ++i) window = (window << 8) | data_[first + static_cast<size_t>(i)];
     window >>= bytes * 8 - offset - count;
-    position_ += static_cast<size_t>(count);
     return static_cast<uint32_t>(window & ((uint64_t{1} << count) - 1));
   }
   uint32_t ReadBit() {
@@ -53,6 +60,12 @@ class MpegBitReader {
   bool Overrun() const { return overrun_; }
 
  private:
+  static uint64_t LoadBigEndian64(const uint8_t* bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word;
+  }
   // The bits that are still there, then zeros; marks the reader overrun.
   uint32_t ReadPastEnd(int count) {
     uint32_t value = 0;

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "media/MpegVectorPath.h"
+
 namespace veltro::media {
 namespace {
 
@@ -44,25 +46,31 @@ struct SplitFactors {
 };
 const SplitFactors kSplitFactors;
 
+// Eight values side by side, one per vector lane: eight blocks transformed at once. GCC and
+// Clang lower the operations to whatever vector width the function is built for.
+using Lanes = float __attribute__((vector_size(32)));
+constexpr int kLanes = 8;
+
 // N-point transform: the even outputs are the N/2-point transform of in[k] + in[N-1-k]; the odd
 // outputs X[2m+1] = Y[m] + Y[m+1] where Y is the N/2-point transform of
 // (in[k] - in[N-1-k]) / (2 cos((2k + 1) pi / (2N))) and Y[N/2] = 0.
-// Forced inline: the whole recursion then folds into one straight-line transform.
-template <int N>
-[[gnu::always_inline]] inline void SplitTransform(const float* in, float* out) {
+// Forced inline: the whole recursion then folds into one straight-line transform. T is float
+// (one block) or Lanes (eight blocks, each lane computed exactly as the float version).
+template <int N, typename T>
+[[gnu::always_inline]] inline void SplitTransform(const T* in, T* out) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
     constexpr int kHalf = N / 2;
     const float* factors = kSplitFactors.For(N);
-    float sums[kHalf], differences[kHalf], evenOut[kHalf], oddOut[kHalf + 1];
+    T sums[kHalf], differences[kHalf], evenOut[kHalf], oddOut[kHalf + 1];
     for (int k = 0; k < kHalf; ++k) {
       sums[k] = in[k] + in[N - 1 - k];
       differences[k] = (in[k] - in[N - 1 - k]) * factors[k];
     }
     SplitTransform<kHalf>(sums, evenOut);
     SplitTransform<kHalf>(differences, oddOut);
-    oddOut[kHalf] = 0.0f;
+    oddOut[kHalf] = T{};
     for (int m = 0; m < kHalf; ++m) {
       out[2 * m] = evenOut[m];
       out[2 * m + 1] = oddOut[m] + oddOut[m + 1];
@@ -71,9 +79,62 @@ template <int N>
 }
 
 // Folds an N-point input to the N/2-point input whose transform is X[2m] of the N-point one.
-void Fold(const float* in, float* out, int n) {
+template <typename T>
+[[gnu::always_inline]] inline void Fold(const T* in, T* out, int n) {
   for (int k = 0; k < n / 2; ++k) out[k] = in[k] + in[n - 1 - k];
 }
+
+template <typename T>
+[[gnu::always_inline]] inline void FastTransform(const T* in32, T* out32, int shift) {
+  if (shift <= 0) {
+    SplitTransform<32>(in32, out32);
+    return;
+  }
+  T folded16[16], result[16];
+  Fold(in32, folded16, 32);
+  if (shift == 1) {
+    SplitTransform<16>(folded16, result);
+    for (int m = 0; m < 16; ++m) out32[2 * m] = result[m];
+    return;
+  }
+  T folded8[8];
+  Fold(folded16, folded8, 16);
+  SplitTransform<8>(folded8, result);
+  for (int m = 0; m < 8; ++m) out32[4 * m] = result[m];
+}
+
+// Up to eight blocks in the lanes; lanes beyond `count` carry zeros and are not written back.
+[[gnu::always_inline]] inline void BlocksTransform(const float (*in)[32], int count,
+                                                   float (*out)[32], int shift) {
+  Lanes columns[kSize], results[kSize];
+  for (int k = 0; k < kSize; ++k) {
+    for (int lane = 0; lane < kLanes; ++lane) columns[k][lane] = lane < count ? in[lane][k] : 0.0f;
+  }
+  FastTransform(columns, results, shift);
+  const int step = 1 << shift;
+  for (int lane = 0; lane < count; ++lane) {
+    for (int k = 0; k < kSize; k += step) out[lane][k] = results[k][lane];
+  }
+}
+
+void FastTransformBaseline(const float* in32, float* out32, int shift) {
+  FastTransform(in32, out32, shift);
+}
+
+void BlocksTransformBaseline(const float (*in)[32], int count, float (*out)[32], int shift) {
+  BlocksTransform(in, count, out, shift);
+}
+
+#if VELTRO_MPEG_AVX2_COPY
+VELTRO_TARGET_AVX2 void FastTransformAvx2(const float* in32, float* out32, int shift) {
+  FastTransform(in32, out32, shift);
+}
+
+VELTRO_TARGET_AVX2 void BlocksTransformAvx2(const float (*in)[32], int count, float (*out)[32],
+                                            int shift) {
+  BlocksTransform(in, count, out, shift);
+}
+#endif
 
 }  // namespace
 
@@ -86,21 +147,26 @@ void Dct32Plain(const float* in32, float* out32) {
 }
 
 void Dct32Fast(const float* in32, float* out32, int shift) {
-  if (shift <= 0) {
-    SplitTransform<32>(in32, out32);
+#if VELTRO_MPEG_AVX2_COPY
+  if (MpegUsesAvx2()) {
+    FastTransformAvx2(in32, out32, shift);
     return;
   }
-  float folded16[16], result[16];
-  Fold(in32, folded16, 32);
-  if (shift == 1) {
-    SplitTransform<16>(folded16, result);
-    for (int m = 0; m < 16; ++m) out32[2 * m] = result[m];
-    return;
+#endif
+  FastTransformBaseline(in32, out32, shift);
+}
+
+void Dct32FastBlocks(const float (*in)[32], int count, float (*out)[32], int shift) {
+  for (int first = 0; first < count; first += kLanes) {
+    const int lanes = count - first < kLanes ? count - first : kLanes;
+#if VELTRO_MPEG_AVX2_COPY
+    if (MpegUsesAvx2()) {
+      BlocksTransformAvx2(in + first, lanes, out + first, shift);
+      continue;
+    }
+#endif
+    BlocksTransformBaseline(in + first, lanes, out + first, shift);
   }
-  float folded8[8];
-  Fold(folded16, folded8, 16);
-  SplitTransform<8>(folded8, result);
-  for (int m = 0; m < 8; ++m) out32[4 * m] = result[m];
 }
 
 }  // namespace veltro::media

@@ -129,7 +129,7 @@ struct MpegFrameDecoder::State {
   Layer3SideInfo side;
   MpegSubbands subbands;
   MpegSynthesis synthesis[2];
-  float meanBlock[kSubbands] = {};
+  float meanBlocks[kMaxBlocks][kSubbands] = {};
 
   int Read(MpegByteSource& source, uint8_t* buffer, size_t size);
   int FindHeader(MpegByteSource& source);
@@ -346,27 +346,25 @@ void MpegFrameDecoder::State::Synthesize(Routing routing, int shift, int samples
   const int outChannels = routing == Routing::kBoth ? 2 : 1;
   const int perBlock = kSubbands >> shift;
   const int blocks = std::clamp(std::min(subbands.blocks, samples / perBlock), 0, kMaxBlocks);
-  const int right = subbands.channels >= 2 ? 1 : 0;
-  for (int b = 0; b < blocks; ++b) {
-    int16_t* out = pcm + b * perBlock * outChannels;
-    const float* left = subbands.samples[0][b];
-    const float* rightBlock = subbands.samples[right][b];
-    switch (routing) {
-      case Routing::kBoth:
-        synthesis[0].Synthesize(left, shift, out, 2);
-        synthesis[1].Synthesize(rightBlock, shift, out + 1, 2);
-        break;
-      case Routing::kRight:
-        synthesis[1].Synthesize(rightBlock, shift, out, 1);
-        break;
-      case Routing::kMean:
-        for (int k = 0; k < kSubbands; ++k) meanBlock[k] = (left[k] + rightBlock[k]) * 0.5f;
-        synthesis[0].Synthesize(meanBlock, shift, out, 1);
-        break;
-      default:
-        synthesis[0].Synthesize(left, shift, out, 1);
-        break;
-    }
+  const auto& left = subbands.samples[0];
+  const auto& right = subbands.samples[subbands.channels >= 2 ? 1 : 0];
+  switch (routing) {
+    case Routing::kBoth:
+      synthesis[0].SynthesizeBlocks(left, blocks, shift, pcm, 2);
+      synthesis[1].SynthesizeBlocks(right, blocks, shift, pcm + 1, 2);
+      break;
+    case Routing::kRight:
+      synthesis[1].SynthesizeBlocks(right, blocks, shift, pcm, 1);
+      break;
+    case Routing::kMean:
+      for (int b = 0; b < blocks; ++b) {
+        for (int k = 0; k < kSubbands; ++k) meanBlocks[b][k] = (left[b][k] + right[b][k]) * 0.5f;
+      }
+      synthesis[0].SynthesizeBlocks(meanBlocks, blocks, shift, pcm, 1);
+      break;
+    default:
+      synthesis[0].SynthesizeBlocks(left, blocks, shift, pcm, 1);
+      break;
   }
   const int written = blocks * perBlock * outChannels;
   std::fill(pcm + written, pcm + samples * outChannels, int16_t{0});

@@ -245,20 +245,38 @@ void ReadLayer2ScaleFactors(MpegBitReader& body, Layer2Frame& frame) {
   }
 }
 
-// Three consecutive centred codes of one sub-band: one grouped codeword or three codewords.
-// A grouped codeword beyond levels^3 - 1 (never written by an encoder) has its last value
+// The three centred codes of every grouped codeword of the 3-, 5- and 9-level classes (5, 7
+// and 10 bits). A codeword beyond levels^3 - 1 (never written by an encoder) has its last value
 // limited to the top level, so the sample stays within full scale.
-void ReadTriplet(MpegBitReader& body, const QuantClass& quant, int codes[3]) {
-  const int half = HalfOf(quant.levels);
-  if (quant.grouped) {
-    int word = static_cast<int>(body.Read(quant.bits));
-    for (int s = 0; s < 2; ++s) {
-      codes[s] = word % quant.levels - half;
-      word /= quant.levels;
+struct GroupedCodes {
+  int8_t codes[1024][3];
+  explicit GroupedCodes(const QuantClass& quant) : codes{} {
+    const int half = HalfOf(quant.levels);
+    for (int word = 0; word < (1 << quant.bits); ++word) {
+      int rest = word;
+      for (int s = 0; s < 2; ++s) {
+        codes[word][s] = static_cast<int8_t>(rest % quant.levels - half);
+        rest /= quant.levels;
+      }
+      codes[word][2] = static_cast<int8_t>(std::min(rest, quant.levels - 1) - half);
     }
-    codes[2] = std::min(word, quant.levels - 1) - half;
+  }
+};
+const GroupedCodes kGroupedCodes[] = {
+    GroupedCodes(kQuantClasses[0]), GroupedCodes(kQuantClasses[1]), GroupedCodes(kQuantClasses[3])};
+
+const GroupedCodes& GroupedCodesOf(const QuantClass& quant) {
+  return kGroupedCodes[quant.levels == 3 ? 0 : (quant.levels == 5 ? 1 : 2)];
+}
+
+// Three consecutive centred codes of one sub-band: one grouped codeword or three codewords.
+void ReadTriplet(MpegBitReader& body, const QuantClass& quant, int codes[3]) {
+  if (quant.grouped) {
+    const int8_t* grouped = GroupedCodesOf(quant).codes[body.Read(quant.bits)];
+    for (int s = 0; s < 3; ++s) codes[s] = grouped[s];
     return;
   }
+  const int half = HalfOf(quant.levels);
   for (int s = 0; s < 3; ++s) codes[s] = static_cast<int>(body.Read(quant.bits)) - half;
 }
 

@@ -5,6 +5,7 @@
 
 #include "media/MpegDct32.h"
 #include "media/MpegTables12.h"
+#include "media/MpegVectorPath.h"
 
 namespace veltro::media {
 namespace {
@@ -12,6 +13,7 @@ namespace {
 constexpr int kBlocks = 16;
 constexpr int kBlockSize = 32;
 constexpr int kGroup = 8;  // outputs summed together in registers
+constexpr int kBatch = 8;  // blocks transformed together
 constexpr float kFullScale = 32768.0f;
 
 // The synthesis window rearranged per history block: the output sample j takes
@@ -35,12 +37,42 @@ const BlockWindow kBlockWindow;
 // Rounds to the nearest integer (ties to even, as lrint in the default rounding mode) and
 // clips to 16 bits. Adding and removing 1.5 * 2^23 leaves a float below 2^22 in magnitude
 // rounded to an integer by the addition itself: no library call, and the loop vectorises.
-int16_t ToPcm(float value) {
+[[gnu::always_inline]] inline int16_t ToPcm(float value) {
   constexpr float kRoundingBias = 12582912.0f;
   const float clipped = value < -32768.0f ? -32768.0f : (value > 32767.0f ? 32767.0f : value);
   const float biased = clipped + kRoundingBias;
   return static_cast<int16_t>(biased - kRoundingBias);
 }
+
+// Output j takes the 16 products v_t[j] * w_t[j]. The outputs are summed eight at a time over
+// all 16 blocks, so the eight running sums stay in registers instead of a stack array that
+// every block would load and store again; each sum still adds its products in block order.
+[[gnu::always_inline]] inline void WindowBlocks(const float* const* vectors, int shift,
+                                                int16_t* out, int stride) {
+  float sums[kBlockSize];
+  for (int first = 0; first < kBlockSize; first += kGroup) {
+    float group[kGroup] = {};
+    for (int t = 0; t < kBlocks; ++t) {
+      const float* __restrict v = vectors[t] + first;
+      const float* __restrict w = kBlockWindow.rows[t] + first;
+      for (int k = 0; k < kGroup; ++k) group[k] += v[k] * w[k];
+    }
+    for (int k = 0; k < kGroup; ++k) sums[first + k] = group[k];
+  }
+  const int step = 1 << shift;
+  for (int j = 0, n = 0; j < kBlockSize; j += step, ++n) out[n * stride] = ToPcm(sums[j]);
+}
+
+void WindowBaseline(const float* const* vectors, int shift, int16_t* out, int stride) {
+  WindowBlocks(vectors, shift, out, stride);
+}
+
+#if VELTRO_MPEG_AVX2_COPY
+VELTRO_TARGET_AVX2 void WindowAvx2(const float* const* vectors, int shift, int16_t* out,
+                                   int stride) {
+  WindowBlocks(vectors, shift, out, stride);
+}
+#endif
 
 }  // namespace
 
@@ -60,17 +92,31 @@ void MpegSynthesis::SetGains(const float* gains32) {
 }
 
 void MpegSynthesis::Synthesize(const float* subbands32, int shift, int16_t* out, int stride) {
+  float block[1][kBlockSize];
+  std::memcpy(block[0], subbands32, sizeof(block));
+  SynthesizeBlocks(block, 1, shift, out, stride);
+}
+
+void MpegSynthesis::SynthesizeBlocks(const float (*blocks)[32], int count, int shift, int16_t* out,
+                                     int stride) {
   shift = shift < 0 ? 0 : (shift > 2 ? 2 : shift);
-  float weighted[kBlockSize];
-  const float* input = subbands32;
-  if (hasGains_) {
-    for (int k = 0; k < kBlockSize; ++k) weighted[k] = subbands32[k] * gains_[k];
-    input = weighted;
+  const int perBlock = kBlockSize >> shift;
+  for (int first = 0; first < count; first += kBatch) {
+    const int batch = count - first < kBatch ? count - first : kBatch;
+    const float(*input)[kBlockSize] = blocks + first;
+    float weighted[kBatch][kBlockSize];
+    if (hasGains_) {
+      for (int b = 0; b < batch; ++b)
+        for (int k = 0; k < kBlockSize; ++k) weighted[b][k] = input[b][k] * gains_[k];
+      input = weighted;
+    }
+    float matrixed[kBatch][kBlockSize] = {};
+    Dct32FastBlocks(input, batch, matrixed, shift);
+    for (int b = 0; b < batch; ++b) {
+      PushBlock(matrixed[b]);
+      Window(shift, out + (first + b) * perBlock * stride, stride);
+    }
   }
-  float matrixed[kBlockSize] = {};
-  Dct32Fast(input, matrixed, shift);
-  PushBlock(matrixed);
-  Window(shift, out, stride);
 }
 
 // V[i] = X[16 + i] for i = 0..63, where X is the 32-point transform and X[64 - n] = -X[n],
@@ -85,25 +131,17 @@ void MpegSynthesis::PushBlock(const float* matrixed) {
   for (int j = 16; j < 32; ++j) v[32 + j] = -matrixed[j - 16];
 }
 
-// Output j takes the 16 products v_t[j] * w_t[j]. The outputs are summed eight at a time over
-// all 16 blocks, so the eight running sums stay in registers instead of a stack array that
-// every block would load and store again; each sum still adds its products in block order.
 void MpegSynthesis::Window(int shift, int16_t* out, int stride) const {
   const float* vectors[kBlocks];
   for (int t = 0; t < kBlocks; ++t)
     vectors[t] = history_[(ringIndex_ + t) % kBlocks] + 32 * (t % 2);
-  float sums[kBlockSize];
-  for (int first = 0; first < kBlockSize; first += kGroup) {
-    float group[kGroup] = {};
-    for (int t = 0; t < kBlocks; ++t) {
-      const float* __restrict v = vectors[t] + first;
-      const float* __restrict w = kBlockWindow.rows[t] + first;
-      for (int k = 0; k < kGroup; ++k) group[k] += v[k] * w[k];
-    }
-    for (int k = 0; k < kGroup; ++k) sums[first + k] = group[k];
+#if VELTRO_MPEG_AVX2_COPY
+  if (MpegUsesAvx2()) {
+    WindowAvx2(vectors, shift, out, stride);
+    return;
   }
-  const int step = 1 << shift;
-  for (int j = 0, n = 0; j < kBlockSize; j += step, ++n) out[n * stride] = ToPcm(sums[j]);
+#endif
+  WindowBaseline(vectors, shift, out, stride);
 }
 
 }  // namespace veltro::media

@@ -19,6 +19,9 @@ class MpegSynthesis {
   // Filters one block of 32 sub-band samples (full scale 1.0) and writes 32 >> shift samples
   // (shift 0, 1 or 2) to out[0], out[stride], out[2 * stride], ...
   void Synthesize(const float* subbands32, int shift, int16_t* out, int stride);
+  // Synthesize for `count` consecutive blocks; block b writes its 32 >> shift samples from
+  // out[b * (32 >> shift) * stride] on. The transforms run eight blocks at a time.
+  void SynthesizeBlocks(const float (*blocks)[32], int count, int shift, int16_t* out, int stride);
 
  private:
   // Expands the 32 transform outputs (only every 2^shift-th valid) into the newest V vector.

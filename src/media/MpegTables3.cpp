@@ -4,6 +4,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "media/MpegVectorPath.h"
+
 namespace veltro::media {
 namespace {
 
@@ -181,7 +183,8 @@ namespace {
 // y[n] = sum_k in[k] * matrix[k][n] (rows of `Row` floats). Zero inputs are not skipped: the
 // test would be an unpredictable branch that costs more than the vector multiply-adds it saves.
 template <int Count, int Row>
-void Dct4(const float* in, int inStride, const float (*matrix)[Row], float* y) {
+[[gnu::always_inline]] inline void Dct4(const float* in, int inStride, const float (*matrix)[Row],
+                                        float* y) {
   for (int n = 0; n < Row; ++n) y[n] = 0.0f;
   for (int k = 0; k < Count; ++k) {
     const float value = in[k * inStride];
@@ -190,11 +193,9 @@ void Dct4(const float* in, int inStride, const float (*matrix)[Row], float* y) {
   }
 }
 
-}  // namespace
-
 // x[i] = y[i + 9] (i < 9), -y[26 - i] (i < 27), -y[i - 27]: the DCT-IV's odd symmetry about
 // the ends of its range unfolds 18 values into the 36 of the inverse MDCT.
-void Layer3InverseMdctLong(const float* in18, int blockType, float* out36) {
+[[gnu::always_inline]] inline void InverseMdctLong(const float* in18, int blockType, float* out36) {
   const TransformTables& t = Transforms();
   const float* window = t.windowLong[blockType & 3];
   float y[kLongRow];
@@ -205,7 +206,7 @@ void Layer3InverseMdctLong(const float* in18, int blockType, float* out36) {
 }
 
 // Per window: x[i] = y[i + 3] (i < 3), -y[8 - i] (i < 9), -y[i - 9] for the 12-point transform.
-void Layer3InverseMdctShort(const float* in18, float* out36) {
+[[gnu::always_inline]] inline void InverseMdctShort(const float* in18, float* out36) {
   const TransformTables& t = Transforms();
   for (int i = 0; i < 36; ++i) out36[i] = 0.0f;
   float y[kShortRow];
@@ -217,6 +218,46 @@ void Layer3InverseMdctShort(const float* in18, float* out36) {
     for (int i = 9; i < 12; ++i) x[i] = -y[i - 9];
     for (int i = 0; i < 12; ++i) out36[6 + 6 * window + i] += x[i] * t.windowShort[i];
   }
+}
+
+void InverseMdctLongBaseline(const float* in18, int blockType, float* out36) {
+  InverseMdctLong(in18, blockType, out36);
+}
+
+void InverseMdctShortBaseline(const float* in18, float* out36) {
+  InverseMdctShort(in18, out36);
+}
+
+#if VELTRO_MPEG_AVX2_COPY
+VELTRO_TARGET_AVX2 void InverseMdctLongAvx2(const float* in18, int blockType, float* out36) {
+  InverseMdctLong(in18, blockType, out36);
+}
+
+VELTRO_TARGET_AVX2 void InverseMdctShortAvx2(const float* in18, float* out36) {
+  InverseMdctShort(in18, out36);
+}
+#endif
+
+}  // namespace
+
+void Layer3InverseMdctLong(const float* in18, int blockType, float* out36) {
+#if VELTRO_MPEG_AVX2_COPY
+  if (MpegUsesAvx2()) {
+    InverseMdctLongAvx2(in18, blockType, out36);
+    return;
+  }
+#endif
+  InverseMdctLongBaseline(in18, blockType, out36);
+}
+
+void Layer3InverseMdctShort(const float* in18, float* out36) {
+#if VELTRO_MPEG_AVX2_COPY
+  if (MpegUsesAvx2()) {
+    InverseMdctShortAvx2(in18, out36);
+    return;
+  }
+#endif
+  InverseMdctShortBaseline(in18, out36);
 }
 
 }  // namespace veltro::media

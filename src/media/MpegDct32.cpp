@@ -1,5 +1,6 @@
 #include "media/MpegDct32.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <numbers>
@@ -46,10 +47,10 @@ struct SplitFactors {
 };
 const SplitFactors kSplitFactors;
 
-// Eight values side by side, one per vector lane: eight blocks transformed at once. GCC and
-// Clang lower the operations to whatever vector width the function is built for.
-using Lanes = float __attribute__((vector_size(32)));
-constexpr int kLanes = 8;
+// Values side by side, one per vector lane, so that several blocks are transformed at once:
+// four in the baseline copy (one SSE register), eight in the AVX2 copy.
+using Lanes4 = float __attribute__((vector_size(16)));
+using Lanes8 = float __attribute__((vector_size(32)));
 
 // N-point transform: the even outputs are the N/2-point transform of in[k] + in[N-1-k]; the odd
 // outputs X[2m+1] = Y[m] + Y[m+1] where Y is the N/2-point transform of
@@ -103,12 +104,13 @@ template <typename T>
   for (int m = 0; m < 8; ++m) out32[4 * m] = result[m];
 }
 
-// Up to eight blocks in the lanes; lanes beyond `count` carry zeros and are not written back.
+// Up to `Lanes` blocks side by side; lanes beyond `count` carry zeros and are not written back.
+template <typename Vector, int Lanes>
 [[gnu::always_inline]] inline void BlocksTransform(const float (*in)[32], int count,
                                                    float (*out)[32], int shift) {
-  Lanes columns[kSize], results[kSize];
+  Vector columns[kSize], results[kSize];
   for (int k = 0; k < kSize; ++k) {
-    for (int lane = 0; lane < kLanes; ++lane) columns[k][lane] = lane < count ? in[lane][k] : 0.0f;
+    for (int lane = 0; lane < Lanes; ++lane) columns[k][lane] = lane < count ? in[lane][k] : 0.0f;
   }
   FastTransform(columns, results, shift);
   const int step = 1 << shift;
@@ -122,7 +124,8 @@ void FastTransformBaseline(const float* in32, float* out32, int shift) {
 }
 
 void BlocksTransformBaseline(const float (*in)[32], int count, float (*out)[32], int shift) {
-  BlocksTransform(in, count, out, shift);
+  for (int first = 0; first < count; first += 4)
+    BlocksTransform<Lanes4, 4>(in + first, std::min(4, count - first), out + first, shift);
 }
 
 #if VELTRO_MPEG_AVX2_COPY
@@ -132,7 +135,8 @@ VELTRO_TARGET_AVX2 void FastTransformAvx2(const float* in32, float* out32, int s
 
 VELTRO_TARGET_AVX2 void BlocksTransformAvx2(const float (*in)[32], int count, float (*out)[32],
                                             int shift) {
-  BlocksTransform(in, count, out, shift);
+  for (int first = 0; first < count; first += 8)
+    BlocksTransform<Lanes8, 8>(in + first, std::min(8, count - first), out + first, shift);
 }
 #endif
 
@@ -157,16 +161,13 @@ void Dct32Fast(const float* in32, float* out32, int shift) {
 }
 
 void Dct32FastBlocks(const float (*in)[32], int count, float (*out)[32], int shift) {
-  for (int first = 0; first < count; first += kLanes) {
-    const int lanes = count - first < kLanes ? count - first : kLanes;
 #if VELTRO_MPEG_AVX2_COPY
-    if (MpegUsesAvx2()) {
-      BlocksTransformAvx2(in + first, lanes, out + first, shift);
-      continue;
-    }
-#endif
-    BlocksTransformBaseline(in + first, lanes, out + first, shift);
+  if (MpegUsesAvx2()) {
+    BlocksTransformAvx2(in, count, out, shift);
+    return;
   }
+#endif
+  BlocksTransformBaseline(in, count, out, shift);
 }
 
 }  // namespace veltro::media

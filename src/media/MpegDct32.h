@@ -15,7 +15,7 @@ void Dct32Plain(const float* in32, float* out32);
 // (the other entries of out32 are left untouched); shift 0 writes all 32.
 void Dct32Fast(const float* in32, float* out32, int shift);
 
-// Dct32Fast of `count` blocks, eight at a time side by side in vector lanes; each block's
+// Dct32Fast of `count` blocks, several at a time side by side in vector lanes; each block's
 // output equals Dct32Fast's bit for bit (same operations in the same order per lane).
 void Dct32FastBlocks(const float (*in)[32], int count, float (*out)[32], int shift);
 

@@ -130,6 +130,16 @@ static const QuantClass kQuantClasses[17] = {
     {65535, 16, false},
 };
 
+// StepOf for every quantisation class and scale factor index, worked out once.
+struct ClassSteps {
+  float values[17][64];
+  ClassSteps() {
+    for (int c = 0; c < 17; ++c)
+      for (int i = 0; i < 64; ++i) values[c][i] = StepOf(kQuantClasses[c].levels, i);
+  }
+};
+const ClassSteps kClassSteps;
+
 // One row of an allocation table: nbal (bits of the allocation value) and the class index of
 // allocation values 1 .. 2^nbal - 1.
 struct AllocationRow {
@@ -238,9 +248,8 @@ void ReadLayer2ScaleFactors(MpegBitReader& body, Layer2Frame& frame) {
           index[1] = index[2] = static_cast<int>(body.Read(6));
           break;
       }
-      for (int part = 0; part < 3; ++part) {
-        frame.steps[ch][sb][part] = StepOf(quant->levels, index[part]);
-      }
+      const float* steps = kClassSteps.values[quant - kQuantClasses];
+      for (int part = 0; part < 3; ++part) frame.steps[ch][sb][part] = steps[index[part]];
     }
   }
 }

@@ -12,8 +12,9 @@ namespace {
 
 constexpr int kBlocks = 16;
 constexpr int kBlockSize = 32;
-constexpr int kGroup = 8;  // outputs summed together in registers
-constexpr int kBatch = 8;  // blocks transformed together
+using Lanes4 = float __attribute__((vector_size(16)));  // one SSE register
+using Lanes8 = float __attribute__((vector_size(32)));  // one AVX register
+constexpr int kBatch = 8;                               // blocks transformed together
 constexpr float kFullScale = 32768.0f;
 
 // The synthesis window rearranged per history block: the output sample j takes
@@ -44,33 +45,36 @@ const BlockWindow kBlockWindow;
   return static_cast<int16_t>(biased - kRoundingBias);
 }
 
-// Output j takes the 16 products v_t[j] * w_t[j]. The outputs are summed eight at a time over
-// all 16 blocks, so the eight running sums stay in registers instead of a stack array that
-// every block would load and store again; each sum still adds its products in block order.
+// Output j takes the 16 products v_t[j] * w_t[j], added in block order. All 32 running sums
+// stay in vector registers (Width floats each) while the blocks go by, so the sums of
+// different outputs advance side by side instead of waiting on one another's additions.
+template <typename Vector, int Width>
 [[gnu::always_inline]] inline void WindowBlocks(const float* const* vectors, int shift,
                                                 int16_t* out, int stride) {
-  float sums[kBlockSize];
-  for (int first = 0; first < kBlockSize; first += kGroup) {
-    float group[kGroup] = {};
-    for (int t = 0; t < kBlocks; ++t) {
-      const float* __restrict v = vectors[t] + first;
-      const float* __restrict w = kBlockWindow.rows[t] + first;
-      for (int k = 0; k < kGroup; ++k) group[k] += v[k] * w[k];
+  constexpr int kParts = kBlockSize / Width;
+  Vector sums[kParts] = {};
+  for (int t = 0; t < kBlocks; ++t) {
+    for (int p = 0; p < kParts; ++p) {
+      Vector v, w;
+      std::memcpy(&v, vectors[t] + p * Width, sizeof v);
+      std::memcpy(&w, kBlockWindow.rows[t] + p * Width, sizeof w);
+      sums[p] += v * w;
     }
-    for (int k = 0; k < kGroup; ++k) sums[first + k] = group[k];
   }
+  float flat[kBlockSize];
+  std::memcpy(flat, sums, sizeof flat);
   const int step = 1 << shift;
-  for (int j = 0, n = 0; j < kBlockSize; j += step, ++n) out[n * stride] = ToPcm(sums[j]);
+  for (int j = 0, n = 0; j < kBlockSize; j += step, ++n) out[n * stride] = ToPcm(flat[j]);
 }
 
 void WindowBaseline(const float* const* vectors, int shift, int16_t* out, int stride) {
-  WindowBlocks(vectors, shift, out, stride);
+  WindowBlocks<Lanes4, 4>(vectors, shift, out, stride);
 }
 
 #if VELTRO_MPEG_AVX2_COPY
 VELTRO_TARGET_AVX2 void WindowAvx2(const float* const* vectors, int shift, int16_t* out,
                                    int stride) {
-  WindowBlocks(vectors, shift, out, stride);
+  WindowBlocks<Lanes8, 8>(vectors, shift, out, stride);
 }
 #endif
 

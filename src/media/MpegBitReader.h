@@ -56,6 +56,8 @@ class MpegBitReader {
     if (position > bits_) overrun_ = true;
   }
   size_t BitPosition() const { return position_; }
+  const uint8_t* Data() const { return data_; }
+  size_t Bytes() const { return bits_ >> 3; }
   size_t BitsLeft() const { return bits_ - position_; }
   bool Overrun() const { return overrun_; }
 

@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "media/MpegHuffman.h"
+
 namespace veltro::media {
 namespace {
 
@@ -279,7 +281,7 @@ const GroupedCodes& GroupedCodesOf(const QuantClass& quant) {
 }
 
 // Three consecutive centred codes of one sub-band: one grouped codeword or three codewords.
-void ReadTriplet(MpegBitReader& body, const QuantClass& quant, int codes[3]) {
+void ReadTriplet(Layer3FastBits& body, const QuantClass& quant, int codes[3]) {
   if (quant.grouped) {
     const int8_t* grouped = GroupedCodesOf(quant).codes[body.Read(quant.bits)];
     for (int s = 0; s < 3; ++s) codes[s] = grouped[s];
@@ -295,7 +297,7 @@ void StoreTriplet(const int codes[3], float step, MpegSubbands& out, int ch, int
   }
 }
 
-void ReadLayer2Group(MpegBitReader& body, const Layer2Frame& frame, MpegSubbands& out, int group) {
+void ReadLayer2Group(Layer3FastBits& body, const Layer2Frame& frame, MpegSubbands& out, int group) {
   const int part = group / 4;
   static const int kSilent[3] = {0, 0, 0};
   for (int sb = 0; sb < frame.subbands; ++sb) {
@@ -328,7 +330,10 @@ int DecodeLayer2(const MpegFrameHeader& header, MpegBitReader& body, MpegSubband
   if (frame.bound > frame.subbands) return kLayerDecodeError;
   ReadLayer2Allocation(body, frame);
   ReadLayer2ScaleFactors(body, frame);
-  for (int group = 0; group < kLayer2Groups; ++group) ReadLayer2Group(body, frame, out, group);
+  // The samples, the bulk of the frame, go through the cached reader (zeros past the end, as
+  // the plain reader gives).
+  Layer3FastBits samples(body.Data(), body.Bytes(), body.BitPosition());
+  for (int group = 0; group < kLayer2Groups; ++group) ReadLayer2Group(samples, frame, out, group);
   return kLayerOk;
 }
 

@@ -12,15 +12,15 @@ namespace veltro::engine {
 
 namespace {
 
-// Failed decode calls in a row after which a stream is taken as ended: a lost frame repeats
-// the previous one, but a stream that only fails must neither play forever nor keep Open
-// searching for a first frame.
 // Frames decoded ahead of a seek target, so that the frame holding the target decodes exactly
 // as in playback: the bit reservoir (up to 511 bytes of main data, which low-rate frames
 // spread over many frames) refills first, then the filters' history.
 constexpr int kSeekLeadFrames = 10;
 // Bound of the frames decoded to reach a seek target (a coarse seek table may land early).
 constexpr int kMaxSeekFrames = 200;
+// Failed decode calls in a row after which a stream is taken as ended: a lost frame repeats
+// the previous one, but a stream that only fails must neither play forever nor keep Open
+// searching for a first frame.
 constexpr int kMaxFailuresInARow = 64;
 constexpr int kMinRateHz = 1000;
 constexpr int kMaxRateHz = 200000;

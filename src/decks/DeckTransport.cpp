@@ -68,8 +68,8 @@ void DeckTransport::LoadFromLibrary() {
   }
   song = record;
   if (!LoadEngine(path, UpperExtension(path))) return;
-  const int start = autoCue ? static_cast<int>(std::min<uint32_t>(song.cuePosition, length)) : 0;
-  FinishLoad(start, std::string(library::FieldText(song.artist)),
+  songPath = path;
+  FinishLoad(autoCue, std::string(library::FieldText(song.artist)),
              std::string(library::FieldText(song.songName)));
 }
 
@@ -79,7 +79,12 @@ void DeckTransport::DropFiles(const std::vector<std::string>& paths) {
   const std::optional<std::string> extension = SongExtension(path);
   if (!extension) return;
   if (!LoadEngine(path, *extension)) return;
-  FinishLoad(0, FileNamePart(path), "");
+  // The deck's song is now this file: its cue is the library's when the library holds it, else
+  // none yet (and a cue set on it is kept in the deck only).
+  const int record = library != nullptr ? library->RecordWithPath(path) : -1;
+  song = record >= 0 ? library->Records()[static_cast<size_t>(record)] : library::EmptyRecord();
+  songPath = path;
+  FinishLoad(false, FileNamePart(path), "");  // Cue-Load is for library loads only
 }
 
 bool DeckTransport::LoadEngine(const std::string& path, const std::string& extension) {
@@ -98,10 +103,10 @@ bool DeckTransport::LoadEngine(const std::string& path, const std::string& exten
   return false;
 }
 
-void DeckTransport::FinishLoad(int start, const std::string& artist, const std::string& title) {
+void DeckTransport::FinishLoad(bool atCue, const std::string& artist, const std::string& title) {
   length = engine->Length();
   view->ShowPositionRange(length);
-  SetPosition(start);
+  SetPosition(atCue ? CueStart() : 0);
   engine->Prime(position);
   ApplyVolumesAndPitch();
   SetState(DeckState::kLoaded);
@@ -144,18 +149,30 @@ void DeckTransport::PressPlay() {
 void DeckTransport::PressCue() {
   if (state == DeckState::kNoSong || state == DeckState::kCued) return;
   if (state == DeckState::kPlaying) StopPlaying();
+  bool cueStored = true;
   if (state != DeckState::kSeeking) {
-    SetPosition(static_cast<int>(std::min<uint32_t>(song.cuePosition, length)));
+    SetPosition(CueStart());
   } else {
     // Scrubbed to a new place: it becomes the song's cue position.
     engine->StopCue();
     song.cuePosition = static_cast<uint32_t>(position);
-    if (library != nullptr) library->SetCuePosition(song.cuePosition);
+    cueStored = StoreCue();
   }
   engine->Prime(position);
   SetState(DeckState::kCued);
   SetButtons(false, true);
   UpdateTime();
+  if (!cueStored) view->ShowStatusNote(kCueNotStoredTextId);
+}
+
+bool DeckTransport::StoreCue() {
+  // By path, not through the library's current record: the selection, the playlist or the
+  // automatic mode may have moved that to another song since this one was loaded.
+  return library != nullptr && library->SetCuePositionOfPath(songPath, song.cuePosition);
+}
+
+int DeckTransport::CueStart() const {
+  return static_cast<int>(std::min<uint32_t>(song.cuePosition, static_cast<uint32_t>(length)));
 }
 
 bool DeckTransport::StartPlaying() {
@@ -201,13 +218,14 @@ void DeckTransport::OnTimerTick(uint64_t generation, int heard) {
 }
 
 void DeckTransport::EndOfSong() {
-  // The half holding the song's last audio has been played out: back to the start.
+  // The half holding the song's last audio has been played out: back to the start, or to the
+  // song's cue with Cue-Load, ready to play it again from where a load would start it.
   StopTimer();
   engine->Stop();
-  SetPosition(0);
+  SetPosition(autoCue ? CueStart() : 0);
   SetButtons(false, true);
   engine->ResetEndCount();
-  engine->Prime(0);
+  engine->Prime(position);
   SetState(DeckState::kEnded);
   UpdateTime();
 }
@@ -251,7 +269,8 @@ void DeckTransport::ZeroPitch() {
 }
 
 void DeckTransport::MainAttenuationSlider(ScrollAction action, int thumb) {
-  if (state == DeckState::kNoSong) return;
+  // Works before the first load too: the crossfader may set it for a deck that is still empty,
+  // and the load applies it.
   const std::optional<AttenuationStep> step = AttenuationSliderAction(mainSlider, action, thumb);
   if (!step) return;
   mainSlider = step->slider;
@@ -286,14 +305,20 @@ void DeckTransport::BendTick() {
   ++nudgeCount;
   if (nudgeCount > kMaxNudgeTicks) return;  // the bend holds where it is
   const int offset = kNudgeStep * nudgeCount;
-  engine->SetRate(bend == BendDirection::kUp ? PitchValue() + offset : PitchValue() - offset);
+  const int from = FrequencyPitch();
+  engine->SetRate(bend == BendDirection::kUp ? from + offset : from - offset);
 }
 
 void DeckTransport::ReleaseBend() {
   if (bend == BendDirection::kNone) return;
   bend = BendDirection::kNone;
-  // Back to the frequency the pitch slider gives in frequency mode (nominal + v * rate / 1000).
-  engine->SetRate(PitchValue());
+  engine->SetRate(FrequencyPitch());
+}
+
+int DeckTransport::FrequencyPitch() const {
+  // In Mastertempo the slider is a tempo change and the output runs at the nominal rate; else
+  // the slider's value is the frequency change itself.
+  return mastertempo ? 0 : PitchValue();
 }
 
 // ---- Switches ----
@@ -314,10 +339,12 @@ void DeckTransport::ToggleElapsed() {
 void DeckTransport::SetMastertempo(bool on) {
   mastertempo = on;
   if (on) {
-    // The output frequency stays where the pitch last put it; the tempo change starts at 0.
+    // The output returns to the nominal rate and the slider's value becomes the tempo change:
+    // the song keeps its speed and gets its key back.
     engine->ConfigureTempo();
     engine->SetTempoMode(1);
-    engine->ClearTempoChange();
+    engine->SetRate(0);
+    engine->SetPitch(PitchValue());
   } else {
     engine->ClearTempoChange();
     engine->SetTempoMode(0);

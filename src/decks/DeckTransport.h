@@ -37,6 +37,8 @@ namespace veltro::decks {
 // String-table identifiers of the warning shown when a song cannot be opened.
 inline constexpr int kCannotOpenTextId = 903;
 inline constexpr int kCannotOpenCaptionId = 902;
+// String-table identifier of the status note shown when a new cue could not be stored.
+inline constexpr int kCueNotStoredTextId = 927;
 
 struct DeckCollaborators {
   // The deck's outputs. A null or unopened main device makes a silent deck (the transport works,
@@ -99,14 +101,17 @@ class DeckTransport : public MixerDeck {
   void ZeroPitch();
   // Pitch bend: the window calls BendTick every 100 ms while the button is held (its first call
   // 100 ms after the press) and ReleaseBend on release. PressBend is ignored (false) before a
-  // song is loaded. Release sets the output frequency from the pitch slider, as frequency-mode
-  // pitch does, also in Mastertempo mode.
+  // song is loaded. The bend changes the output frequency (speed and pitch together) from the
+  // frequency the pitch slider gives: nominal + slider value without Mastertempo, the nominal
+  // rate with it (where the slider's value stays the tempo change). Release returns there.
   bool PressBend(BendDirection direction);
   void BendTick();
   void ReleaseBend();
   // Monitor switch (ignored before a load and without a monitor device); time button; options.
   void ToggleMonitor();
   void ToggleElapsed();
+  // Switching on returns the output to the nominal rate and carries the pitch slider's value as
+  // the tempo change; switching off clears the tempo change and applies the value as frequency.
   void SetMastertempo(bool on);
   void SetAutoCue(bool on) { autoCue = on; }
 
@@ -123,7 +128,9 @@ class DeckTransport : public MixerDeck {
   int MainAttenuation() const { return mainSlider; }
   int MonitorAttenuation() const { return monitorSlider; }
   int NudgeCount() const { return nudgeCount; }
-  // A copy of the last song loaded from the library (cue position included).
+  // A copy of the deck's song (cue position included): the library's record of the song
+  // loaded from it or dropped on the deck, or an empty record for a dropped file the library
+  // does not hold.
   const library::SongRecord& Song() const { return song; }
   // The deck's engine, for the window's diagnostics and for tests. UI thread.
   engine::PlayerEngine& Engine() { return *engine; }
@@ -131,7 +138,7 @@ class DeckTransport : public MixerDeck {
  private:
   bool IsBusy() const { return state == DeckState::kPlaying || state == DeckState::kSeeking; }
   bool LoadEngine(const std::string& path, const std::string& extension);
-  void FinishLoad(int start, const std::string& artist, const std::string& title);
+  void FinishLoad(bool atCue, const std::string& artist, const std::string& title);
   void ApplyVolumesAndPitch();
   bool StartPlaying();
   void StopPlaying();
@@ -143,6 +150,9 @@ class DeckTransport : public MixerDeck {
   void SetPosition(int value);
   void UpdateTime();
   int PitchValue() const { return pitchSlider - kPitchCentre; }
+  int FrequencyPitch() const;
+  int CueStart() const;
+  bool StoreCue();
 
   std::unique_ptr<engine::PlayerEngine> engine;
   library::SongDatabase* library;
@@ -155,6 +165,7 @@ class DeckTransport : public MixerDeck {
 
   DeckState state = DeckState::kNoSong;
   library::SongRecord song = library::EmptyRecord();
+  std::string songPath;  // the loaded file; a new cue is stored on the record with this path
   int length = 0;
   int position = 0;
   int pitchSlider = kPitchCentre;

@@ -33,6 +33,9 @@ class DeckView {
   virtual void ShowMonitorLed(bool on) = 0;
   // The monitor switch, the "Head" label and the monitor slider enabled or disabled.
   virtual void EnableMonitorControls(bool enabled) = 0;
+  // A note in the status label in place of the state word, until the state next changes:
+  // a string-table identifier of the language module.
+  virtual void ShowStatusNote(int textId) = 0;
   // A warning box: text and caption are string-table identifiers of the language module.
   virtual void ShowWarning(int textId, int captionId) = 0;
 };

@@ -161,6 +161,9 @@ void PlayerEngine::Prime(int position) {
   ResetTempo();
   carry.clear();
   streamEnded = false;
+  // End detection starts afresh at the new place: refills counted before (a scrub near the end,
+  // a previous play-through) say nothing about what the buffers now hold.
+  endCount = 0;
   std::fill(staging.begin(), staging.end(), platform::SilenceByte(format));
   decoder->Seek(position);
   RefillHalf(0);
@@ -371,6 +374,12 @@ void PlayerEngine::ConfigureTempoLocked() {
   tempo->setChannels(format.channels);
   tempo->setSetting(SETTING_USE_QUICKSEEK, 0);
   tempo->setSetting(SETTING_USE_AA_FILTER, 1);
+}
+
+double PlayerEngine::TempoChangePercent() {
+  Lock lock(mutex);
+  // The processor's input/output ratio at an unchanged rate is 1 / (1 + change / 100).
+  return (1.0 / tempo->getInputOutputSampleRatio() - 1.0) * 100.0;
 }
 
 void PlayerEngine::ClearTempoChange() {

@@ -80,7 +80,7 @@ class PlayerEngine {
   // Length of the loaded song (1/100 s); 0 when nothing is loaded. Any thread.
   int Length();
   // Positions the song at `position` (1/100 s) and refills both halves and the cue buffer.
-  // UI thread.
+  // EndCount() starts again from 0, then counts these refills. UI thread.
   void Prime(int position);
   // Start / stop the main and monitor buffers (looping, from their cursors). UI thread.
   void Play();
@@ -108,6 +108,8 @@ class PlayerEngine {
   void ConfigureTempo();
   // Tempo change 0 (Mastertempo switched off). UI thread.
   void ClearTempoChange();
+  // The tempo change (percent) the processor applies now, read back from it. Any thread.
+  double TempoChangePercent();
 
   // Accessors for the deck and the mixer. Any thread.
   bool IsLoaded() { return Guarded(loaded); }

@@ -389,10 +389,23 @@ int SongDatabase::RecordWithPath(std::string_view path) const {
 
 bool SongDatabase::SetCuePosition(uint32_t value) {
   if (records_.empty()) return Refuse("there is no current record");
-  const auto record = static_cast<size_t>(currentRecord_);
+  return SetCueOfRecord(static_cast<size_t>(currentRecord_), value);
+}
+
+bool SongDatabase::SetCuePositionOfPath(std::string_view path, uint32_t value) {
+  const int record = RecordWithPath(path);
+  if (record < 0) return Refuse("the song is not in the library: " + std::string(path));
+  return SetCueOfRecord(static_cast<size_t>(record), value);
+}
+
+bool SongDatabase::SetCueOfRecord(size_t record, uint32_t value) {
+  // Disk first: a refused write leaves the record in memory as it is on disk.
+  if (!WriteInPlace(kHeaderBytes + kRecordBytes * record + kCueOffsetInRecord, &value,
+                    sizeof value)) {
+    return false;
+  }
   records_[record].cuePosition = value;
-  return WriteInPlace(kHeaderBytes + kRecordBytes * record + kCueOffsetInRecord, &value,
-                      sizeof value);
+  return true;
 }
 
 bool SongDatabase::UpdateCurrentRecord(const SongRecord& replacement) {

@@ -97,9 +97,14 @@ class SongDatabase {
   // The number of the record with exactly this path (letter case included), or -1.
   int RecordWithPath(std::string_view path) const;
 
-  // Stores the cue position of the current record in memory and writes its 4 bytes in place
-  // in Data.ndb, flushed. False when there is no current record or the write failed.
+  // Writes the cue position of the current record (4 bytes in place in Data.ndb, flushed), then
+  // stores it in memory. False, memory unchanged, when there is no current record or the write
+  // failed.
   bool SetCuePosition(uint32_t value);
+  // The same for the record whose path is exactly `path`, wherever the selection is. False,
+  // with nothing changed in memory or on disk, when no record has that path or the write is
+  // refused (LastWriteProblem says why).
+  bool SetCuePositionOfPath(std::string_view path, uint32_t value);
   // Replaces the current record in memory and its 360 bytes in place in Data.ndb, flushed.
   // The indexes are not touched (the caller rebuilds them after changing keys).
   bool UpdateCurrentRecord(const SongRecord& record);
@@ -129,6 +134,7 @@ class SongDatabase {
   void AdoptDataFile(platform::PendingFile& file, const DatabaseHeader& header);
   bool CheckWritable();
   bool WriteInPlace(uint64_t offset, const void* bytes, size_t count);
+  bool SetCueOfRecord(size_t record, uint32_t value);
   bool Refuse(std::string reason);
   void LimitSelection();
   int Record(const auto& entry) const;

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "DeckHarness.h"
+#include "MixerTestDoubles.h"
 
 namespace veltro::decks {
 namespace {
@@ -85,13 +86,19 @@ TEST_F(DeckControlsTest, MastertempoKeepsTheFrequencyAndSwitchingItOffAppliesThe
   // Tempo +5 %: the tone stays at 1 kHz.
   const auto tone = testing::AnalyzeTone(testing::Channel(Render(32768), 2, 0), 44100);
   EXPECT_NEAR(tone.peakHz, 1000.0, 2.0);
+  EXPECT_NEAR(d.Engine().TempoChangePercent(), 5.0, 1e-9);
   d.SetMastertempo(false);
   EXPECT_EQ(d.Engine().TempoMode(), 0);
   EXPECT_EQ(Hz(), 46300u);
-  // Switching it on again leaves the frequency where the pitch put it.
+  EXPECT_NEAR(d.Engine().TempoChangePercent(), 0.0, 1e-9);
+  // Switching it on again returns to the nominal rate and carries +5 % as the tempo change.
   d.SetMastertempo(true);
   EXPECT_EQ(d.Engine().TempoMode(), 1);
-  EXPECT_EQ(Hz(), 46300u);
+  EXPECT_EQ(Hz(), 44100u);
+  EXPECT_NEAR(d.Engine().TempoChangePercent(), 5.0, 1e-9);
+  d.ZeroPitch();
+  EXPECT_EQ(Hz(), 44100u);
+  EXPECT_NEAR(d.Engine().TempoChangePercent(), 0.0, 1e-9);
 }
 
 TEST_F(DeckControlsTest, PitchBendRampsOnePercentPerTickUpToThirtyAndReleasesToTheSlider) {
@@ -122,16 +129,25 @@ TEST_F(DeckControlsTest, PitchBendRampsOnePercentPerTickUpToThirtyAndReleasesToT
   EXPECT_EQ(Hz(), FrequencyFor(-20));
 }
 
-TEST_F(DeckControlsTest, BendReleaseInMastertempoSetsTheFrequencyFromThePitchSlider) {
+TEST_F(DeckControlsTest, BendInMastertempoMovesTheNominalRateAndReleaseReturnsToIt) {
   DeckTransport& d = Loaded({.mastertempo = true});
-  d.PitchSlider(ScrollAction::kThumbPosition, 147);
-  d.PitchSlider(ScrollAction::kThumbTrack, 147);  // v = 20, a tempo change here
-  EXPECT_EQ(Hz(), 44100u);
-  d.PressBend(BendDirection::kDown);
-  d.BendTick();
-  EXPECT_EQ(Hz(), FrequencyFor(10));  // the bend is always a frequency change
-  d.ReleaseBend();
-  EXPECT_EQ(Hz(), FrequencyFor(20));
+  d.PitchSlider(ScrollAction::kThumbPosition, 177);
+  d.PitchSlider(ScrollAction::kThumbTrack, 177);  // +50: a tempo change of +5 %
+  const auto tempoIsFivePercent = [&d] {
+    EXPECT_NEAR(d.Engine().TempoChangePercent(), 5.0, 1e-9);
+  };
+  for (const BendDirection direction : {BendDirection::kUp, BendDirection::kDown}) {
+    const int sign = direction == BendDirection::kUp ? 1 : -1;
+    ASSERT_TRUE(d.PressBend(direction));
+    d.BendTick();
+    EXPECT_EQ(Hz(), FrequencyFor(sign * 10));
+    d.BendTick();
+    EXPECT_EQ(Hz(), FrequencyFor(sign * 20));
+    tempoIsFivePercent();
+    d.ReleaseBend();
+    EXPECT_EQ(Hz(), 44100u);
+    tempoIsFivePercent();
+  }
 }
 
 // RMS of 0.1 s of output while playing.
@@ -216,6 +232,26 @@ TEST_F(DeckControlsTest, NearEndFollowsTheTimeDisplayAndTheEndWarning) {
   d.PressCue();
   d.LoadFromLibrary();
   EXPECT_FALSE(d.NearEnd());
+}
+
+TEST_F(DeckControlsTest, CrossfaderSetBeforeTheFirstLoadSilencesThatDeckFromItsFirstSample) {
+  DeckTransport& left = MakeDeck();
+  RecordingView rightView;
+  std::unique_ptr<DeckTransport> right = NewDeck(rightView);
+  mixertest::MixerClock clock;
+  Mixer mixer(clock, nullptr);
+  mixer.ChooseDeck(MixerSide::kLeft, &left);
+  mixer.ChooseDeck(MixerSide::kRight, right.get());
+  mixer.MoveFader(kFaderMin);  // only the left deck is heard; neither holds a song yet
+  EXPECT_EQ(right->MainAttenuation(), 3000);
+  EXPECT_EQ(rightView.mainSlider, 3000);
+  right->LoadFromLibrary();
+  right->PressPlay();
+  const auto first = Render(kTickFrames);
+  EXPECT_EQ(*std::max_element(first.begin(), first.end()), 0);
+  EXPECT_EQ(*std::min_element(first.begin(), first.end()), 0);
+  mixer.MoveFader(0);
+  EXPECT_GT(Rms(Render(kTickFrames)), 5000.0);
 }
 
 }  // namespace

@@ -49,12 +49,14 @@ class RecordingView : public DeckView {
   void ShowMonitorLed(bool on) override { ledOn = on; }
   void EnableMonitorControls(bool enabled) override { monitorEnabled = enabled; }
   void ShowWarning(int textId, int captionId) override { warnings.emplace_back(textId, captionId); }
+  void ShowStatusNote(int textId) override { statusNotes.push_back(textId); }
 
   std::string status, time, pitchLabel, artist, title;
   int statusCalls = 0, range = -1, position = -1, pitchSlider = -1;
   int mainSlider = -1, monitorSlider = -1;
   bool playDown = false, cueDown = false, ledOn = true, monitorEnabled = true;
   std::vector<std::pair<int, int>> warnings;
+  std::vector<int> statusNotes;
 };
 
 // Timers the test fires by hand: the test thread stands in for the timer thread.
@@ -117,16 +119,22 @@ class DeckTest : public ::testing::Test {
   }
   DeckTransport& MakeDeck(DeckSettings settings = {}, platform::sound::SoundDevice* main = nullptr,
                           platform::sound::SoundDevice* monitor = nullptr) {
+    deck = NewDeck(view, settings, main, monitor);
+    return *deck;
+  }
+  // A deck on the fixture's device, library, UI queue and timers that shows itself on `shown`.
+  std::unique_ptr<DeckTransport> NewDeck(DeckView& shown, DeckSettings settings = {},
+                                         platform::sound::SoundDevice* main = nullptr,
+                                         platform::sound::SoundDevice* monitor = nullptr) {
     DeckCollaborators parts;
     parts.mainDevice = main != nullptr ? main : &device;
     parts.monitorDevice = monitor;
     parts.library = db.get();
-    parts.view = &view;
+    parts.view = &shown;
     parts.postToUi = [this](std::function<void()> work) { posted.push_back(std::move(work)); };
     parts.timerFactory = timers.Factory();
     parts.playstartSeconds = [this] { return playstart; };
-    deck = std::make_unique<DeckTransport>(std::move(parts), settings);
-    return *deck;
+    return std::make_unique<DeckTransport>(std::move(parts), settings);
   }
   // One 100 ms period: the device plays it, then the timer fires and the UI thread runs what
   // the tick posted.

@@ -28,6 +28,27 @@ class DeckTransportTest : public DeckTest {
   void PlayTicks(int ticks) {
     for (int i = 0; i < ticks; ++i) Tick();
   }
+  // Plays from where the deck is until it ends (at most 6 s); what was heard on the left.
+  std::vector<double> PlayUntilEnded(DeckTransport& d) {
+    d.PressPlay();
+    std::vector<double> heard;
+    for (int ticks = 0; d.State() == DeckState::kPlaying && ticks < 60; ++ticks) {
+      const auto step = testing::Channel(Tick(), 2, 0);
+      heard.insert(heard.end(), step.begin(), step.end());
+      if (d.State() == DeckState::kPlaying) {
+        EXPECT_LE(view.position, d.Length());
+      }
+    }
+    EXPECT_EQ(d.State(), DeckState::kEnded);
+    return heard;
+  }
+  // Data.ndb as the test wrote it, with the cue positions of the records given.
+  std::string LibraryBytesWithCues(uint32_t cueA, uint32_t cueB) {
+    return library::DataFileBytes({{"Artist A", "Title A", "Rock", "1999", songA, cueA, 3000},
+                                   {"Artist B", "Title B", "Pop", "2001", songB, cueB, 2000},
+                                   {"Gone", "Missing", "Pop", "2001", dir.File("missing.wav"), 0, 0}});
+  }
+  std::string LibraryBytesOnDisk() { return testing::ReadBytes((dir.Path() / "Data" / "Data.ndb").string()); }
   std::string songA, songB;
 };
 
@@ -47,7 +68,7 @@ TEST_F(DeckTransportTest, BeforeTheFirstLoadEveryTransportControlWaits) {
   EXPECT_EQ(d.State(), DeckState::kNoSong);
   EXPECT_EQ(timers.starts, 0);
   EXPECT_EQ(d.PitchPosition(), 127);
-  EXPECT_EQ(d.MainAttenuation(), 0);
+  EXPECT_EQ(d.MainAttenuation(), 2000);  // kept for the first load (the crossfader sets it)
   EXPECT_EQ(d.ElapsedMode(), 1);
   EXPECT_FALSE(d.EngineLoaded());
 }
@@ -132,11 +153,12 @@ TEST_F(DeckTransportTest, DroppedSongsLoadByExtensionFirstFileOnly) {
   EXPECT_EQ(view.position, 0);
   EXPECT_GE(view.range, 99);
   EXPECT_LE(view.range, 106);
-  // Dropping never applies Cue-Load and leaves the library song alone.
+  // Dropping never applies Cue-Load; a dropped file the library holds brings its record.
   d.DropFiles({songA});
   EXPECT_EQ(view.range, 300);
   EXPECT_EQ(view.position, 0);
-  EXPECT_EQ(d.Song().path[0], '\0');
+  EXPECT_EQ(library::FieldText(d.Song().path), songA);
+  EXPECT_EQ(d.Song().cuePosition, 150u);
   EXPECT_TRUE(view.warnings.empty());
 }
 
@@ -240,26 +262,18 @@ TEST_F(DeckTransportTest, PositionSliderActionsWhileSeeking) {
   EXPECT_TRUE(timers.Running());
 }
 
+// Everything of the 2 s song was heard before the end: its 88200 frames (plus the processor's
+// latency), and the last loud frame came before the state changed.
+void ExpectWholeSongHeard(const std::vector<double>& heard) {
+  const long lastLoud = testing::LastLoudSample(heard, 0.1);
+  EXPECT_GE(lastLoud, 88200 - 10);
+  EXPECT_LT(lastLoud, 88200 + 4410);
+}
+
 TEST_F(DeckTransportTest, SongPlaysToItsLastAudioThenEndsAtZeroAndPlaysFromTheStart) {
   db->SetCurrent(1);  // 2 s
   DeckTransport& d = LoadedDeck();
-  d.PressPlay();
-  std::vector<int16_t> heard;
-  int ticks = 0;
-  while (d.State() == DeckState::kPlaying && ticks < 60) {
-    const auto step = Tick();
-    heard.insert(heard.end(), step.begin(), step.end());
-    ++ticks;
-    if (d.State() == DeckState::kPlaying) {
-      EXPECT_LE(view.position, 200);
-    }
-  }
-  ASSERT_EQ(d.State(), DeckState::kEnded);
-  // Everything of the song was heard before the end: its 88200 frames (plus the processor's
-  // latency), and the last loud frame came before the state changed.
-  const long lastLoud = testing::LastLoudSample(testing::Channel(heard, 2, 0), 0.1);
-  EXPECT_GE(lastLoud, 88200 - 10);
-  EXPECT_LT(lastLoud, 88200 + 4410);
+  ExpectWholeSongHeard(PlayUntilEnded(d));
   EXPECT_EQ(view.status, "ended");
   EXPECT_EQ(view.position, 0);
   EXPECT_FALSE(view.playDown);
@@ -271,6 +285,67 @@ TEST_F(DeckTransportTest, SongPlaysToItsLastAudioThenEndsAtZeroAndPlaysFromTheSt
   EXPECT_EQ(d.State(), DeckState::kPlaying);
   EXPECT_LE(view.position, 15);
   EXPECT_GT(Rms(Tick()), 5000.0);
+}
+
+TEST_F(DeckTransportTest, ScrubbingIntoTheLastHalfSecondTwiceStillPlaysToTheTrueEnd) {
+  db->SetCurrent(1);  // 2 s
+  DeckTransport& d = LoadedDeck();
+  d.PositionSlider(ScrollAction::kThumbPosition, 170);
+  d.PositionSlider(ScrollAction::kThumbPosition, 190);
+  EXPECT_EQ(d.Engine().EndCount(), 2);  // both halves hold the end: counted afresh each time
+  d.PositionSlider(ScrollAction::kToMinimum);
+  EXPECT_EQ(d.Engine().EndCount(), 0);
+  ExpectWholeSongHeard(PlayUntilEnded(d));
+}
+
+TEST_F(DeckTransportTest, WithCueLoadTheEndReturnsToTheCueAndPlaysFromThere) {
+  db->SetCurrent(1);  // 2 s, cue at 0.40 s
+  DeckTransport& d = LoadedDeck({.autoCue = true});
+  EXPECT_EQ(view.position, 40);
+  PlayUntilEnded(d);
+  EXPECT_EQ(view.position, 40);
+  EXPECT_EQ(view.time, "00:00:00:40");
+  EXPECT_EQ(d.Engine().EndCount(), 0);
+  d.PressPlay();
+  Tick();
+  EXPECT_GE(view.position, 40);
+  EXPECT_LE(view.position, 55);
+}
+
+TEST_F(DeckTransportTest, ANewCueGoesToTheDecksOwnRecordWhereverTheSelectionMoved) {
+  DeckTransport& d = LoadedDeck();  // song A, cue 1.50 s
+  db->SetCurrent(1);                // the library's selection moves on to song B
+  d.PositionSlider(ScrollAction::kThumbPosition, 120);
+  d.PressCue();
+  EXPECT_EQ(LibraryBytesOnDisk(), LibraryBytesWithCues(120, 40));
+  EXPECT_EQ(db->Records()[0].cuePosition, 120u);
+  EXPECT_EQ(db->Records()[1].cuePosition, 40u);
+  EXPECT_TRUE(view.statusNotes.empty());
+  EXPECT_EQ(view.status, "cued");
+
+  // A dropped song the library holds keeps its cue there too.
+  d.DropFiles({songB});
+  EXPECT_EQ(d.Song().cuePosition, 40u);
+  d.PositionSlider(ScrollAction::kThumbPosition, 90);
+  d.PressCue();
+  EXPECT_EQ(LibraryBytesOnDisk(), LibraryBytesWithCues(120, 90));
+}
+
+TEST_F(DeckTransportTest, ACueOnADroppedFileOutsideTheLibraryStaysInTheDeckAndSaysSo) {
+  DeckTransport& d = MakeDeck();
+  const std::string before = LibraryBytesOnDisk();
+  d.DropFiles({WriteSong("outside.wav", 2.0)});
+  EXPECT_EQ(d.Song().cuePosition, 0u);
+  d.PositionSlider(ScrollAction::kThumbPosition, 75);
+  d.PressCue();
+  EXPECT_EQ(LibraryBytesOnDisk(), before);
+  EXPECT_EQ(view.statusNotes, std::vector<int>{kCueNotStoredTextId});
+  EXPECT_EQ(d.Song().cuePosition, 75u);
+  d.PressPlay();
+  d.PressCue();  // back to the cue kept in the deck
+  EXPECT_EQ(view.position, 75);
+  EXPECT_EQ(view.status, "cued");
+  EXPECT_EQ(view.statusNotes.size(), 1u);
 }
 
 TEST_F(DeckTransportTest, CueFromLoadedPausedAndEndedGoesToTheStoredCue) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -409,8 +410,8 @@ TEST_F(Mp3InfoScannerTest, NewSynchronisationNeedsTheNextHeaderToConfirmIt) {
 }
 
 TEST_F(Mp3InfoScannerTest, FilesShorterThanATagHaveNoId3v1) {
-  std::vector<uint8_t> bytes = {'T', 'A', 'G'};
-  bytes.resize(127, 'a');
+  std::vector<uint8_t> bytes(127, 'a');
+  std::copy_n("TAG", 3, bytes.begin());
   ASSERT_EQ(Scan(Write(bytes), 50), kMp3InfoOk);
   EXPECT_EQ(info_.flags, 0);
   EXPECT_EQ(info_.title, nullptr);

@@ -140,20 +140,6 @@ std::optional<std::string> ParseRequest(const std::vector<std::string_view>& arg
   return "unknown library command '" + std::string(name) + "'";
 }
 
-void AppendPrintable(std::string& line, std::string_view text) {
-  static const char kHexDigits[] = "0123456789ABCDEF";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      line += "\\x";
-      line += kHexDigits[byte >> 4];
-      line += kHexDigits[byte & 0x0F];
-    } else {
-      line += c;
-    }
-  }
-}
-
 // Minutes and two-digit seconds of a length in milliseconds ("3:07", "61:05").
 std::string LengthText(uint32_t lengthMs) {
   const uint32_t seconds = lengthMs / 1000;

@@ -90,27 +90,29 @@ ACCELERATORS = {
 DIALOGS = {
     "DEVICEDLG": {
         "title": "dlg_devices", "size": [245, 185], "controls": [
-            ("static", 204, [5, 5, 235, 14], "dev_found", [], {}),
-            ("groupbox", -1, [5, 22, 235, 42], "dev_mode", [], {}),
-            ("radiobutton", 201, [10, 36, 70, 20], "dev_mode0", ["group", "tabstop"], {}),
-            ("radiobutton", 202, [85, 36, 70, 20], "dev_mode1", [], {}),
-            ("radiobutton", 203, [160, 36, 75, 20], "dev_mode2", [], {}),
+            ("static", 204, [5, 3, 235, 14], "dev_found", [], {}),
+            # The three modes on two rows, so that their longer translations fit above the
+            # device rows that the dialog builds from y 69 down.
+            ("groupbox", -1, [5, 17, 235, 51], "dev_mode", [], {}),
+            ("radiobutton", 201, [10, 36, 100, 15], "dev_mode0", ["group", "tabstop"], {}),
+            ("radiobutton", 202, [110, 36, 125, 15], "dev_mode1", [], {}),
+            ("radiobutton", 203, [10, 51, 125, 15], "dev_mode2", [], {}),
         ]},
     "LANGUAGEDLG": {
         "title": "dlg_language", "size": [220, 110], "controls": [
             ("static", -1, [10, 10, 200, 28], "lang_prompt", ["wordwrap"], {}),
             ("combobox", 401, [10, 42, 200, 22], None, ["dropdownlist", "tabstop"], {}),
-            ("pushbutton", 1, [10, 78, 60, 25], "ok", ["default", "tabstop"], {}),
-            ("pushbutton", 2, [80, 78, 60, 25], "cancel", ["tabstop"], {}),
-            ("pushbutton", 9, [150, 78, 60, 25], "help", ["tabstop"], {}),
+            ("pushbutton", 1, [10, 78, 64, 25], "ok", ["default", "tabstop"], {}),
+            ("pushbutton", 2, [78, 78, 64, 25], "cancel", ["tabstop"], {}),
+            ("pushbutton", 9, [146, 78, 64, 25], "help", ["tabstop"], {}),
         ]},
     "COMDLG": {
         "title": "dlg_comport", "size": [220, 110], "controls": [
             ("static", -1, [10, 10, 200, 28], "com_prompt", ["wordwrap"], {}),
             ("combobox", 1202, [10, 42, 200, 22], None, ["dropdown", "tabstop"], {}),
-            ("pushbutton", 1, [10, 78, 60, 25], "ok", ["default", "tabstop"], {}),
-            ("pushbutton", 2, [80, 78, 60, 25], "cancel", ["tabstop"], {}),
-            ("pushbutton", 9, [150, 78, 60, 25], "help", ["tabstop"], {}),
+            ("pushbutton", 1, [10, 78, 64, 25], "ok", ["default", "tabstop"], {}),
+            ("pushbutton", 2, [78, 78, 64, 25], "cancel", ["tabstop"], {}),
+            ("pushbutton", 9, [146, 78, 64, 25], "help", ["tabstop"], {}),
         ]},
     "AboutBox": {
         "title": "dlg_about", "size": [220, 120], "controls": [
@@ -145,14 +147,14 @@ DIALOGS = {
              {"minimum": -3000, "maximum": 3000, "value": 0, "pageStep": 10,
               "tickInterval": 100}),
             ("pushbutton", 806, [235, 34, 40, 30], "mix_cut", [], {}),
-            ("pushbutton", 807, [5, 72, 80, 25], "mix_fade", ["tabstop"], {}),
-            ("checkbox", 813, [95, 74, 90, 20], "mix_crossfade", ["tabstop"], {}),
+            ("pushbutton", 807, [5, 72, 78, 25], "mix_fade", ["tabstop"], {}),
+            ("checkbox", 813, [88, 74, 100, 20], "mix_crossfade", ["tabstop"], {}),
             ("checkbox", 810, [190, 74, 85, 20], "mix_auto", ["tabstop"], {}),
-            ("static", -1, [5, 108, 80, 14], "mix_playstart", [], {}),
-            ("edit", 808, [88, 104, 40, 22], None, ["number"], {}),
-            ("updown", 809, [128, 104, 14, 22], None, ["reversed"],
+            ("static", -1, [5, 108, 64, 14], "mix_playstart", [], {}),
+            ("edit", 808, [71, 104, 40, 22], None, ["number"], {}),
+            ("updown", 809, [111, 104, 14, 22], None, ["reversed"],
              {"buddy": 808, "minimum": 0, "maximum": 100, "value": 7}),
-            ("static", -1, [150, 108, 70, 14], "mix_fadetime", [], {}),
+            ("static", -1, [131, 108, 87, 14], "mix_fadetime", [], {}),
             ("edit", 811, [220, 104, 40, 22], None, ["number"], {}),
             ("updown", 812, [260, 104, 14, 22], None, ["reversed"],
              {"buddy": 811, "minimum": 0, "maximum": 100, "value": 5}),

@@ -14,6 +14,7 @@ STRINGS = {
     922: "Speichern",
     923: "Bibliothek", 924: "Suche", 925: "Ergebnisse",
     926: "Länge",
+    927: "Cue nicht gespeichert",
 }
 TEXTS = {
     "menu_file": "&Datei", "cmd_new_deck": "&Neuer Player", "cmd_scan": "Ordner &durchsuchen...",

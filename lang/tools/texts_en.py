@@ -14,6 +14,7 @@ STRINGS = {
     922: "Save",
     923: "Library", 924: "Search", 925: "Results",
     926: "Length",
+    927: "Cue not saved",
 }
 TEXTS = {
     "menu_file": "&File", "cmd_new_deck": "&New deck", "cmd_scan": "&Scan folders...",

@@ -14,6 +14,7 @@ STRINGS = {
     922: "Guardar",
     923: "Biblioteca", 924: "Búsqueda", 925: "Resultados",
     926: "Duración",
+    927: "Cue no guardado",
 }
 TEXTS = {
     "menu_file": "&Archivo", "cmd_new_deck": "&Nuevo reproductor",

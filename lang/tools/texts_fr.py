@@ -14,6 +14,7 @@ STRINGS = {
     922: "Enregistrer",
     923: "Bibliothèque", 924: "Recherche", 925: "Résultats",
     926: "Durée",
+    927: "Cue non enregistré",
 }
 TEXTS = {
     "menu_file": "&Fichier", "cmd_new_deck": "&Nouvelle platine",

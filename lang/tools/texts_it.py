@@ -14,6 +14,7 @@ STRINGS = {
     922: "Salva",
     923: "Libreria", 924: "Ricerca", 925: "Risultati",
     926: "Durata",
+    927: "Cue non salvato",
 }
 TEXTS = {
     "menu_file": "&File", "cmd_new_deck": "&Nuovo deck", "cmd_scan": "&Esamina cartelle...",

@@ -8,8 +8,6 @@ namespace veltro::decks {
 
 namespace {
 
-constexpr const char* kNoSongTime = "No Song";
-constexpr const char* kNoSoundSuffix = " (no sound)";
 constexpr int kEndTicks = 3;  // refills past the song's end before the deck calls it ended
 
 platform::sound::SoundDevice* OpenedOrNull(platform::sound::SoundDevice* device) {

@@ -37,6 +37,9 @@ namespace veltro::decks {
 // String-table identifiers of the warning shown when a song cannot be opened.
 inline constexpr int kCannotOpenTextId = 903;
 inline constexpr int kCannotOpenCaptionId = 902;
+// The time display before a load, and what a deck without an output device adds to its state.
+inline constexpr const char* kNoSongTime = "No Song";
+inline constexpr const char* kNoSoundSuffix = " (no sound)";
 // String-table identifier of the status note shown when a new cue could not be stored.
 inline constexpr int kCueNotStoredTextId = 927;
 

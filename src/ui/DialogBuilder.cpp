@@ -12,10 +12,16 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <algorithm>
 #include <cmath>
+
+#include "ui/TextFit.h"
 
 namespace veltro::ui {
 namespace {
+
+// The templates' 8-point "MS Sans Serif" at 96 dots per inch.
+constexpr int kTemplateFontPixels = 11;
 
 // A spin box whose arrows move the other way: the up arrow steps toward the minimum.
 class ReversedSpinBox : public QSpinBox {
@@ -161,10 +167,18 @@ void MakeUpDown(const ControlTemplate& control, const DialogTemplate& dialogTemp
     dialog.AddControl(buddy->id, spin);
   }
   spin->setGeometry(ScaledRect(rect, scale));
+  FitFont(*spin, spin->font());
   dialog.AddControl(control.id, spin);
 }
 
 }  // namespace
+
+QFont DialogFont(double scale) {
+  QFont font(QStringLiteral("Arial"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(std::max(1, Scaled(kTemplateFontPixels, scale)));
+  return font;
+}
 
 TemplateDialog::TemplateDialog(QWidget* parent) : QDialog(parent) {}
 
@@ -194,6 +208,7 @@ std::unique_ptr<TemplateDialog> BuildDialog(const DialogTemplate& dialogTemplate
   auto dialog = std::make_unique<TemplateDialog>(parent);
   dialog->setObjectName(dialogTemplate.name);
   dialog->setWindowTitle(dialogTemplate.title);
+  dialog->setFont(DialogFont(scale));  // before the controls, which inherit it
   if (!dialogTemplate.size.isEmpty()) {
     dialog->resize(Scaled(dialogTemplate.size.width(), scale),
                    Scaled(dialogTemplate.size.height(), scale));
@@ -202,6 +217,7 @@ std::unique_ptr<TemplateDialog> BuildDialog(const DialogTemplate& dialogTemplate
     QWidget* widget = MakeControl(control, *dialog);
     if (widget == nullptr) continue;
     widget->setGeometry(ScaledRect(control.rect, scale));
+    FitFont(*widget, widget->font());
     if (control.kind == ControlKind::kGroupBox) widget->lower();
     dialog->AddControl(control.id, widget);
   }

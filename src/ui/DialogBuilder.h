@@ -12,6 +12,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
 #include <map>
 #include <memory>
 
@@ -61,9 +62,15 @@ class TemplateDialog : public QDialog {
   bool closesOnStandardCommands_ = true;
 };
 
+// The font the templates are drawn for: 8-point "MS Sans Serif", 11 pixels high, asked for as
+// Arial (or a face with Arial's metrics) at 11 x `scale` pixels, so that the layouts measure the
+// same on every machine whatever the desktop's font.
+QFont DialogFont(double scale = 1.0);
+
 // Builds the dialog of `dialogTemplate` with every rectangle multiplied by `scale` (dialog
-// pixels to widget pixels; 1.0 keeps them). A null template gives an empty dialog. The caller
-// owns the result; `parent` only sets the owner window.
+// pixels to widget pixels; 1.0 keeps them), in DialogFont(scale). A control whose text does not
+// fit its rectangle gets a smaller font (TextFit.h). A null template gives an empty dialog. The
+// caller owns the result; `parent` only sets the owner window.
 std::unique_ptr<TemplateDialog> BuildDialog(const DialogTemplate& dialogTemplate,
                                             QWidget* parent = nullptr, double scale = 1.0);
 

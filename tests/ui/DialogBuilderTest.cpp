@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -18,6 +19,7 @@
 
 #include "ui/DialogBuilder.h"
 #include "ui/LanguageModule.h"
+#include "ui/TextFit.h"
 #include "ui/UiTestSupport.h"
 
 namespace veltro::testing {
@@ -101,6 +103,32 @@ TEST_F(DialogBuilderTest, EveryTemplateHoldsItsFixedControls) {
   }
 }
 
+// Every text of every dialog fits its control whole, and in the template font itself: the
+// layouts leave room for every translation, so no control has to shrink its font.
+TEST_F(DialogBuilderTest, EveryTextFitsItsControlInTheTemplateFont) {
+  for (const char* name : kModules) {
+    ui::LanguageModule language;
+    ASSERT_TRUE(language.Load(ModulePath(name)));
+    for (const auto& entry : kFixedControls) {
+      SCOPED_TRACE(std::string(name) + " " + entry.first);
+      const auto dialog = ui::BuildDialog(language.Dialog(entry.first));
+      EXPECT_EQ(dialog->font().family(), QStringLiteral("Arial"));
+      for (const QWidget* child : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        const QRect area = ui::TextArea(*child, child->font());
+        const auto* label = qobject_cast<const QLabel*>(child);
+        const int flags = label != nullptr && label->wordWrap() ? Qt::TextWordWrap : 0;
+        const QFontMetrics metrics(child->font());
+        for (const QString& text : ui::ShownTexts(*child)) {
+          const QRect needed = metrics.boundingRect(area.translated(-area.topLeft()), flags, text);
+          EXPECT_LE(needed.width(), area.width()) << text.toStdString();
+          EXPECT_LE(needed.height(), area.height()) << text.toStdString();
+          EXPECT_EQ(child->font().pixelSize(), 11) << text.toStdString();
+        }
+      }
+    }
+  }
+}
+
 TEST_F(DialogBuilderTest, MixerControlsHaveTheRightWidgetsAndRanges) {
   const auto mixer = ui::BuildDialog(module.Dialog("MIXERDLG"));
   EXPECT_EQ(mixer->size(), QSize(280, 170));
@@ -127,7 +155,7 @@ TEST_F(DialogBuilderTest, MixerControlsHaveTheRightWidgetsAndRanges) {
   EXPECT_EQ(fadetime->value(), 5);
   EXPECT_EQ(playstart->maximum(), 100);
   EXPECT_EQ(mixer->findChildren<QSpinBox*>().size(), 2) << "the buddy edits were replaced";
-  EXPECT_EQ(playstart->geometry(), QRect(88, 104, 54, 22));
+  EXPECT_EQ(playstart->geometry(), QRect(71, 104, 54, 22));
 }
 
 TEST_F(DialogBuilderTest, ReversedUpDownStepsTowardTheMinimum) {
@@ -205,6 +233,7 @@ TEST_F(DialogBuilderTest, OtherKindsBecomeTheirWidgets) {
 TEST_F(DialogBuilderTest, ScaleMultipliesEveryRectangle) {
   const auto mixer = ui::BuildDialog(module.Dialog("MIXERDLG"), nullptr, 1.5);
   EXPECT_EQ(mixer->size(), QSize(420, 255));
+  EXPECT_EQ(mixer->font().pixelSize(), 17);  // 11 x 1.5, rounded
   EXPECT_EQ(mixer->Control(805)->geometry(), QRect(75, 51, 270, 45));
 }
 

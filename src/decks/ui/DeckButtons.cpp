@@ -31,9 +31,13 @@ void DeckButton::paintEvent(QPaintEvent*) {
   } else {
     painter.setPen(Qt::black);
     painter.setFont(font());
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, text());
+    painter.drawText(TextArea(), Qt::AlignCenter | Qt::TextSingleLine, text());
   }
   PaintEdges(painter, down);
+}
+
+QRect DeckButton::TextArea() const {
+  return rect().adjusted(1, 1, -2, -2);  // the edges PaintEdges draws
 }
 
 void DeckButton::PaintEdges(QPainter& painter, bool down) const {

@@ -23,6 +23,8 @@ class DeckButton : public QAbstractButton {
   void SetShownDown(bool down);
   bool ShownDown() const { return shownDown_; }
   Face ButtonFace() const { return face_; }
+  // Where the cue face's text is drawn: inside the edges.
+  QRect TextArea() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

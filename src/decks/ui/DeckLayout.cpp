@@ -15,14 +15,14 @@ const std::array<QRect, kDeckControlCount> kBaseRects = {{
     {214, 4, 25, 150},   // pitch bar
     {4, 36, 161, 60},    // black panel behind the time display
     {8, 40, 45, 20},     // "Time"
-    {99, 40, 26, 14},    // "Pitch:"
+    {56, 40, 69, 14},    // "Pitch:", right-aligned beside the value
     {125, 40, 37, 14},   // pitch value
     {8, 64, 155, 30},    // time display
     {170, 72, 40, 20},   // "Zero"
     {4, 96, 161, 17},    // position bar
     {120, 115, 40, 40},  // cue button
     {168, 115, 40, 40},  // play button
-    {4, 136, 36, 14},    // status label
+    {4, 136, 114, 14},   // status label, up to the cue button
     {0, 160, 242, 10},   // etched separator
     {4, 168, 25, 89},    // main attenuation bar
     {36, 168, 25, 25},   // monitor LED switch
@@ -30,9 +30,9 @@ const std::array<QRect, kDeckControlCount> kBaseRects = {{
     {66, 168, 174, 37},  // black panel behind artist and title
     {70, 172, 166, 14},  // artist
     {70, 188, 166, 14},  // title
-    {68, 212, 65, 17},   // "Cue-Load"
+    {68, 212, 100, 17},  // "Cue-Load"
     {4, 260, 30, 14},    // "Aux"
-    {30, 260, 35, 14},   // "Head"
+    {36, 260, 38, 14},   // "Head", under the monitor bar
 }};
 
 struct FontStyle {

@@ -1,6 +1,7 @@
 // Where the deck window's controls sit and how big its fonts are, as fractions of the window.
 // The rectangles are the layout of a 250 x 300 window; every resize places each control at the
-// same fractions of the new width and height, and the six fonts follow the height.
+// same fractions of the new width and height, and the six fonts follow the height. The window
+// makes a control's font smaller still where one of its texts would not fit otherwise.
 //
 // Pure data and arithmetic, no widgets: any thread.
 #pragma once

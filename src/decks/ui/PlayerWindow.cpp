@@ -148,6 +148,7 @@ void PlayerWindow::RunCommand(int command) {
 void PlayerWindow::SetLanguage(const veltro::ui::LanguageModule* language) {
   language_ = language;
   controls_.load->setText(language_ != nullptr ? language_->String(kLoadTextId) : QString());
+  LayOut();  // the fonts fit the new texts
   ShowMonitorLed(ledOn_);
   popup_.reset();
   if (language_ == nullptr) return;
@@ -285,6 +286,11 @@ void PlayerWindow::EnableMonitorControls(bool enabled) {
   controls_.monitorSwitch->setEnabled(enabled);
   controls_.monitorBar->setEnabled(enabled);
   controls_.headLabel->setEnabled(enabled);
+}
+
+void PlayerWindow::ShowStatusNote(int textId) {
+  // The next state change replaces it (ShowStatus).
+  controls_.status->setText(language_ != nullptr ? language_->String(textId) : QString());
 }
 
 void PlayerWindow::ShowWarning(int textId, int captionId) {

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <array>
@@ -144,12 +145,15 @@ class PlayerWindow : public QWidget, private DeckView {
   void ShowSong(const std::string& artist, const std::string& title) override;
   void ShowMonitorLed(bool on) override;
   void EnableMonitorControls(bool enabled) override;
+  void ShowStatusNote(int textId) override;
   void ShowWarning(int textId, int captionId) override;
 
   void CreateControls();
   void ConnectControls();
   void ConnectScrollBars();
   void LayOut();
+  void FitControlFont(DeckControl control, const QFont& font);
+  QStringList StatusTexts() const;
   void StartBend(BendDirection direction);
   void StopBend();
   void UpdatePopupChecks();

@@ -8,11 +8,22 @@
 
 #include "decks/ui/DeckButtons.h"
 #include "decks/ui/PlayerWindow.h"
+#include "ui/LanguageModule.h"
+#include "ui/TextFit.h"
 
 namespace veltro::decks::ui {
 namespace {
 
 const QColor kDisplayYellow(255, 255, 0);
+
+// The widest texts the changing displays show: a remaining time (every digit of the font is
+// equally wide), the time display before a load, the largest pitch change, and the suffix a
+// deck without an output device gives its state word (DeckTransport's texts).
+const QString kWidestTime = QStringLiteral("-00:00:00:00");
+const QString kWidestPitch = QStringLiteral("-12.7");
+constexpr DeckState kEveryDeckState[] = {DeckState::kNoSong,  DeckState::kLoaded, DeckState::kCued,
+                                         DeckState::kPlaying, DeckState::kPaused, DeckState::kEnded,
+                                         DeckState::kSeeking};
 
 // A scroll bar's action as the transport understands it; nullopt for no action.
 std::optional<ScrollAction> ToScrollAction(int action) {
@@ -113,11 +124,13 @@ void PlayerWindow::CreateControls() {
   place(DeckControl::kPitchBar,
         c.pitchBar = MakeBar(Qt::Vertical, kPitchSliderMax, kPitchCentre, 10, this));
   place(DeckControl::kTimeButton, c.timeButton = MakeButton(QStringLiteral("Time"), this));
-  place(DeckControl::kPitchCaption, MakeDisplayLabel(QStringLiteral("Pitch:"), this));
+  auto* pitchCaption = MakeDisplayLabel(QStringLiteral("Pitch:"), this);
+  pitchCaption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);  // beside the value
+  place(DeckControl::kPitchCaption, pitchCaption);
   place(DeckControl::kPitchValue, c.pitchValue = MakeDisplayLabel(QStringLiteral("0"), this));
   c.pitchValue->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   place(DeckControl::kTimeDisplay,
-        c.timeDisplay = MakeDisplayLabel(QStringLiteral("No Song"), this));
+        c.timeDisplay = MakeDisplayLabel(QString::fromLatin1(kNoSongTime), this));
   place(DeckControl::kZero, c.zero = MakeButton(QStringLiteral("Zero"), this));
   place(DeckControl::kPositionBar, c.positionBar = MakeBar(Qt::Horizontal, 0, 0, 10, this));
   place(DeckControl::kCue, c.cue = new DeckButton(DeckButton::Face::kCue, this));
@@ -137,19 +150,56 @@ void PlayerWindow::CreateControls() {
 
 void PlayerWindow::LayOut() {
   const QSize area = size();
-  std::array<QFont, kDeckFontCount> fonts;
-  for (int i = 0; i < kDeckFontCount; ++i) {
-    fonts.at(static_cast<size_t>(i)) = ScaledFont(static_cast<DeckFont>(i), area.height());
-  }
   for (int i = 0; i < kDeckControlCount; ++i) {
     const auto control = static_cast<DeckControl>(i);
     QWidget* widget = controls_.byPlace.at(static_cast<size_t>(i));
     if (widget == nullptr) continue;
     widget->setGeometry(ScaledRect(control, area));
     const DeckFont font = FontOf(control);
-    if (font != DeckFont::kCount) widget->setFont(fonts.at(static_cast<size_t>(font)));
+    if (font != DeckFont::kCount) FitControlFont(control, ScaledFont(font, area.height()));
   }
   controls_.monitorSwitch->setIconSize(controls_.monitorSwitch->size());
+}
+
+// Gives the control the largest font, up to `font`, in which its texts fit whole: the one it
+// shows now and, for the displays whose text changes while the deck runs, the widest they can
+// show, so that their size holds still between layouts. Artist and title are the library's
+// texts, not the window's: they keep the layout's font.
+void PlayerWindow::FitControlFont(DeckControl control, const QFont& font) {
+  QWidget& widget = *controls_.byPlace.at(static_cast<size_t>(control));
+  switch (control) {
+    case DeckControl::kArtist:
+    case DeckControl::kTitle:
+      widget.setFont(font);
+      break;
+    case DeckControl::kCue:
+      widget.setFont(
+          veltro::ui::FittingFont(font, veltro::ui::ShownTexts(widget),
+                                  [this](const QFont&) { return controls_.cue->TextArea(); }));
+      break;
+    case DeckControl::kTimeDisplay:
+      veltro::ui::FitFont(widget, font, {kWidestTime, QString::fromLatin1(kNoSongTime)});
+      break;
+    case DeckControl::kPitchValue:
+      veltro::ui::FitFont(widget, font, {kWidestPitch});
+      break;
+    case DeckControl::kStatus:
+      veltro::ui::FitFont(widget, font, StatusTexts());
+      break;
+    default:
+      veltro::ui::FitFont(widget, font);
+      break;
+  }
+}
+
+QStringList PlayerWindow::StatusTexts() const {
+  QStringList texts;
+  if (language_ != nullptr) texts.append(language_->String(kCueNotStoredTextId));
+  for (const DeckState state : kEveryDeckState) {
+    const QString word = QString::fromLatin1(DeckStateWord(state));
+    texts << word << word + QString::fromLatin1(kNoSoundSuffix);
+  }
+  return texts;
 }
 
 void PlayerWindow::ConnectScrollBars() {

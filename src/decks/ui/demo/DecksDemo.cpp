@@ -5,13 +5,25 @@
 //
 // --lang names the language module (default leng.rcc in the current directory); --null plays
 // on "Null output" instead of the default sound device; --screenshots renders both decks at
-// 250 x 300 and 500 x 600 and the mixer to PNG files in DIR, then exits.
+// 250 x 300 and 500 x 600 and the mixer to PNG files in DIR, then exits. For the pictures the
+// decks hold a song: with an empty library the demo writes a three-second tone, "Demo
+// Tone.wav", into the current directory and makes it the library's one song. Deck 0 plays it
+// for a second before the pictures are taken; deck 1 has it loaded and shows the remaining
+// time. The files are named after the module: player00-250x300-leng.png, ..., mixer-leng.png.
 #include <QApplication>
+#include <QDataStream>
 #include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QPixmap>
 #include <QStringList>
+#include <QTimer>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "decks/ui/MixerWindow.h"
@@ -59,23 +71,86 @@ bool SavePicture(QWidget& window, const QString& path) {
   return false;
 }
 
-// Renders each deck at both sizes and the mixer once; true when every file was written.
+// Renders each deck at both sizes and the mixer once, the module's name at the end of every
+// file name; true when every file was written.
 bool SaveScreenshots(const std::vector<std::unique_ptr<PlayerWindow>>& decks, MixerWindow& mixer,
-                     const QString& directory) {
+                     const QString& directory, const QString& module) {
   if (!QDir().mkpath(directory)) return false;
   bool ok = true;
-  for (size_t i = 0; i < decks.size(); ++i) {
-    for (const QSize size : {QSize(250, 300), QSize(500, 600)}) {
+  for (const QSize size : {QSize(250, 300), QSize(500, 600)}) {
+    for (size_t i = 0; i < decks.size(); ++i) {
       decks[i]->resize(size);
-      const QString name = QStringLiteral("%1/player%2-%3x%4.png")
+      const QString name = QStringLiteral("%1/player%2-%3x%4-%5.png")
                                .arg(directory)
                                .arg(i, 2, 10, QLatin1Char('0'))
                                .arg(size.width())
-                               .arg(size.height());
+                               .arg(size.height())
+                               .arg(module);
       ok = SavePicture(*decks[i], name) && ok;
     }
   }
-  return SavePicture(mixer.Dialog(), directory + QStringLiteral("/mixer.png")) && ok;
+  return SavePicture(mixer.Dialog(), QStringLiteral("%1/mixer-%2.png").arg(directory, module)) &&
+         ok;
+}
+
+// Writes a 44.1 kHz, 16-bit stereo WAV file of `seconds` holding a 440 Hz tone at a quarter of
+// full scale. False when the file cannot be written.
+bool WriteToneWav(const QString& path, int seconds) {
+  constexpr int kRateHz = 44100;
+  constexpr int kChannels = 2;
+  constexpr int kBytesPerSample = 2;
+  const auto frames = static_cast<uint32_t>(kRateHz * seconds);
+  const uint32_t dataBytes = frames * kChannels * kBytesPerSample;
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  QDataStream out(&file);
+  out.setByteOrder(QDataStream::LittleEndian);
+  out.writeRawData("RIFF", 4);
+  out << quint32(36 + dataBytes);
+  out.writeRawData("WAVEfmt ", 8);
+  out << quint32(16) << quint16(1) << quint16(kChannels) << quint32(kRateHz)
+      << quint32(kRateHz * kChannels * kBytesPerSample) << quint16(kChannels * kBytesPerSample)
+      << quint16(8 * kBytesPerSample);
+  out.writeRawData("data", 4);
+  out << quint32(dataBytes);
+  for (uint32_t frame = 0; frame < frames; ++frame) {
+    const double phase = 2.0 * std::numbers::pi * 440.0 * frame / kRateHz;
+    const auto sample = static_cast<qint16>(std::lround(8192.0 * std::sin(phase)));
+    out << sample << sample;
+  }
+  return out.status() == QDataStream::Ok && file.flush();
+}
+
+// Gives an empty library one song: the demo tone, written into the current directory.
+void AddDemoSong(veltro::library::SongDatabase& library) {
+  if (library.RecordCount() > 0) return;
+  const QString path = QDir::current().absoluteFilePath(QStringLiteral("Demo Tone.wav"));
+  if (!WriteToneWav(path, 3)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return;
+  }
+  library.StageRecord(veltro::library::MakeRecord("Veltro Demo", "Tone in A", "Demo", "2024",
+                                                  path.toStdString(), 3000));
+  library.CommitStaging();
+  library.SortIndexes();
+  if (!library.WriteAll()) std::fprintf(stderr, "the demo library was not written\n");
+}
+
+// Runs the event loop for `milliseconds`, so that a playing deck moves on.
+void RunFor(int milliseconds) {
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+// Deck 0 plays the library's song for a second; deck 1 holds it and shows the remaining time.
+void ShowDecksAtWork(const std::vector<std::unique_ptr<PlayerWindow>>& decks,
+                     const veltro::library::SongDatabase& library) {
+  if (library.RecordCount() == 0) return;
+  for (const auto& deck : decks) deck->Transport().LoadFromLibrary();
+  decks[1]->Transport().ToggleElapsed();
+  decks[0]->Transport().PressPlay();
+  RunFor(1000);
 }
 
 }  // namespace
@@ -122,8 +197,10 @@ int main(int argc, char** argv) {
   mixer.ChooseDeck(veltro::decks::MixerSide::kRight, &decks[1]->Transport());
 
   if (!options.screenshotDir.isEmpty()) {
-    if (library.RecordCount() > 0) decks[0]->Transport().LoadFromLibrary();
-    return SaveScreenshots(decks, mixer, options.screenshotDir) ? 0 : 1;
+    AddDemoSong(library);
+    ShowDecksAtWork(decks, library);
+    const QString module = QFileInfo(options.languageFile).completeBaseName();
+    return SaveScreenshots(decks, mixer, options.screenshotDir, module) ? 0 : 1;
   }
   for (auto& deck : decks) deck->show();
   mixer.Dialog().move(20, 360);

@@ -2,17 +2,14 @@
 // scan and the tag editor use, so their results can be checked from a shell.
 #include "cli/TagsCommand.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string>
 
 #include "cli/CliSupport.h"
+#include "platform/RegularFile.h"
 #include "platform/TextEncoding.h"
 #include "tags/Id3Tag.h"
 #include "tags/OggComments.h"
@@ -50,21 +47,21 @@ TagFormat FormatOf(const std::string& path) {
   return TagFormat::kNone;
 }
 
-// A reason when `path` is not a regular file that can be read.
+// A reason when `path` is not a regular file that can be read. The file is opened without
+// waiting, so a FIFO or a device with a song's name is refused, never waited on.
 std::optional<std::string> UnreadableProblem(const std::string& path) {
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) {
-    return "cannot read " + path + ": " + std::strerror(errno);
-  }
-  if (!S_ISREG(status.st_mode)) return path + " is not a regular file";
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return "cannot read " + path + ": " + std::strerror(errno);
+  std::string reason;
+  std::FILE* file = platform::OpenRegularFileStream(path, platform::FileAccess::kRead, &reason);
+  if (file == nullptr) return reason;
   std::fclose(file);
   return std::nullopt;
 }
 
+// "name: value", control bytes of the value escaped so that a tag cannot break the line.
 void PrintField(const char* name, const std::string& value) {
-  std::printf("%s: %s\n", name, value.c_str());
+  std::string line = std::string(name) + ": ";
+  AppendPrintable(line, value);
+  std::printf("%s\n", line.c_str());
 }
 
 void PrintTags(const SongTags& tags) {
@@ -97,9 +94,17 @@ int ReadTags(const std::string& path) {
   return 0;
 }
 
+// The texts given on the command line; a field left out keeps what the song holds.
+struct TagOptions {
+  std::optional<std::string> artist;
+  std::optional<std::string> songName;
+  std::optional<std::string> genre;
+  std::optional<std::string> year;
+};
+
 // The option's text, cut to the library field's width; an error text when it is not UTF-8.
 std::optional<std::string> TakeText(std::string_view option, std::string_view value,
-                                    size_t widthBytes, std::string& field) {
+                                    size_t widthBytes, std::optional<std::string>& field) {
   if (!platform::IsValidUtf8(value)) return std::string(option) + " is not valid UTF-8";
   field = std::string(platform::TruncateUtf8(value, widthBytes));
   return std::nullopt;
@@ -107,7 +112,7 @@ std::optional<std::string> TakeText(std::string_view option, std::string_view va
 
 // Parses the words after "write FILE"; an error text on bad input.
 std::optional<std::string> ParseTagOptions(const std::vector<std::string_view>& args,
-                                           SongTags& tags) {
+                                           TagOptions& tags) {
   for (size_t i = 0; i < args.size(); i += 2) {
     const std::string_view option = args[i];
     if (i + 1 >= args.size()) return std::string(option) + " needs a value";
@@ -129,11 +134,32 @@ std::optional<std::string> ParseTagOptions(const std::vector<std::string_view>& 
   return std::nullopt;
 }
 
-int WriteTags(const std::string& path, const SongTags& tags) {
+// What reading the song gives now; an error text when it cannot be read.
+std::optional<std::string> ReadCurrentTags(const std::string& path, TagFormat format,
+                                           SongTags& current) {
+  if (const auto problem = UnreadableProblem(path)) return problem;
+  if (format == TagFormat::kId3) {
+    const auto tag = tags::ReadId3Tag(path);
+    current = tag ? tags::SongTagsFromId3(*tag) : SongTags{};
+    return std::nullopt;
+  }
+  const auto song = tags::ReadOggComments(path);
+  if (!song) return "nothing written to " + path + ": it is not an Ogg Vorbis file";
+  current = song->tags;
+  return std::nullopt;
+}
+
+int WriteTags(const std::string& path, const TagOptions& options) {
   const TagFormat format = FormatOf(path);
   if (format == TagFormat::kNone) {
     return Fail("nothing written to " + path + ": only .mp3 and .ogg files carry tags");
   }
+  SongTags tags;
+  if (const auto problem = ReadCurrentTags(path, format, tags)) return Fail(*problem);
+  tags.artist = options.artist.value_or(tags.artist);
+  tags.songName = options.songName.value_or(tags.songName);
+  tags.genre = options.genre.value_or(tags.genre);
+  tags.year = options.year.value_or(tags.year);
   std::string error;
   const bool written = format == TagFormat::kId3 ? tags::WriteId3Tag(path, tags, &error)
                                                  : tags::WriteOggComments(path, tags, &error);
@@ -148,7 +174,7 @@ int RunTagsCommand(const std::vector<std::string_view>& args) {
   const std::string path(args[1]);
   if (args[0] == "read") return args.size() == 2 ? ReadTags(path) : Usage();
   if (args[0] != "write") return Usage();
-  SongTags tags;
+  TagOptions tags;
   if (const auto problem = ParseTagOptions({args.begin() + 2, args.end()}, tags)) {
     Fail(*problem);
     return Usage();

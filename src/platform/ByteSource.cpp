@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/RegularFile.h"
+
 namespace veltro::platform {
 
 namespace {
@@ -19,12 +21,12 @@ size_t ClampedLength(uint64_t offset, uint64_t size, size_t requested) {
 
 }  // namespace
 
-std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+std::unique_ptr<FileByteSource> FileByteSource::Open(const std::string& path, std::string* reason) {
+  std::FILE* file = OpenRegularFileStream(path, FileAccess::kRead, reason);
   if (file == nullptr) return nullptr;
-  // Checked on the opened handle, so the file cannot be swapped between check and use.
   struct stat status {};
-  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size < 0) {
+  if (fstat(fileno(file), &status) != 0 || status.st_size < 0) {
+    if (reason != nullptr) *reason = "cannot examine " + path;
     std::fclose(file);
     return nullptr;
   }

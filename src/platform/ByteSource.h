@@ -25,8 +25,11 @@ class ByteSource {
 // A read-only file. Owns its FILE handle; one thread at a time.
 class FileByteSource final : public ByteSource {
  public:
-  // Opens `path` for reading; nullptr when it cannot be opened or is not a regular file.
-  static std::unique_ptr<FileByteSource> Open(const std::string& path);
+  // Opens `path` for reading without ever waiting on a FIFO or device; nullptr, with `reason`
+  // (if given) set to one line naming the path, when it cannot be opened or is not a regular
+  // file.
+  static std::unique_ptr<FileByteSource> Open(const std::string& path,
+                                              std::string* reason = nullptr);
   ~FileByteSource() override;
   FileByteSource(const FileByteSource&) = delete;
   FileByteSource& operator=(const FileByteSource&) = delete;

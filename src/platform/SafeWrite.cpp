@@ -18,6 +18,7 @@ namespace veltro::platform {
 namespace {
 
 constexpr std::string_view kTemporaryMark = ".tmp-";
+constexpr std::string_view kShortPrefix = ".veltro-";
 
 std::string Reason(const std::string& what, const std::string& path, int errorNumber) {
   return what + " " + path + ": " + std::strerror(errorNumber);
@@ -41,12 +42,22 @@ std::string DirectoryOf(const std::string& path) {
   return parent.empty() ? std::string(".") : parent;
 }
 
+// What a temporary's name starts with, up to the writer's process id.
+std::string TemporaryPrefix(const std::string& fileName, TemporaryName naming) {
+  return naming == TemporaryName::kShortHidden ? std::string(kShortPrefix)
+                                               : fileName + std::string(kTemporaryMark);
+}
+
 // Creates a new, unique file next to `target`; returns its descriptor and name.
-std::optional<std::pair<int, std::string>> CreateTemporary(const std::string& target) {
+std::optional<std::pair<int, std::string>> CreateTemporary(const std::string& target,
+                                                           TemporaryName naming) {
   static std::atomic<unsigned> counter{0};
   std::random_device seed;
+  const std::filesystem::path targetPath(target);
+  const std::filesystem::path prefix =
+      targetPath.parent_path() / TemporaryPrefix(targetPath.filename().string(), naming);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string name = target + std::string(kTemporaryMark) + std::to_string(getpid()) + "-" +
+    const std::string name = prefix.string() + std::to_string(getpid()) + "-" +
                              std::to_string(counter++) + "-" + std::to_string(seed() % 1000000);
     // 0666 so that the process's umask decides a new file's permissions, as for any new file.
     const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -57,9 +68,8 @@ std::optional<std::pair<int, std::string>> CreateTemporary(const std::string& ta
   return std::nullopt;
 }
 
-// The process id in a temporary's name "<file>.tmp-<pid>-...", or 0.
-pid_t WriterOf(std::string_view temporaryName, std::string_view fileName) {
-  const std::string prefix = std::string(fileName) + std::string(kTemporaryMark);
+// The process id in a temporary's name "<prefix><pid>-...", or 0.
+pid_t WriterOf(std::string_view temporaryName, const std::string& prefix) {
   if (!temporaryName.starts_with(prefix)) return 0;
   temporaryName.remove_prefix(prefix.size());
   pid_t pid = 0;
@@ -90,14 +100,15 @@ PendingFile::~PendingFile() {
   if (!replaced_) unlink(name_.c_str());
 }
 
-std::optional<PendingFile> PendingFile::Create(const std::string& path, std::string* error) {
+std::optional<PendingFile> PendingFile::Create(const std::string& path, std::string* error,
+                                               TemporaryName naming) {
   const std::string target = ResolveTarget(path);
   struct stat existing {};
   if (stat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
     Fail(error, "cannot replace " + target + ": not a regular file");
     return std::nullopt;
   }
-  auto temporary = CreateTemporary(target);
+  auto temporary = CreateTemporary(target, naming);
   if (!temporary) {
     Fail(error, Reason("cannot create a temporary file for", target, errno));
     return std::nullopt;
@@ -151,13 +162,13 @@ bool SyncDirectoryOf(const std::string& path, std::string* error) {
          Fail(error, Reason("replaced, but cannot flush directory", directory, syncError));
 }
 
-void RemoveAbandonedTemporaries(const std::string& path) {
+void RemoveAbandonedTemporaries(const std::string& path, TemporaryName naming) {
   const std::filesystem::path target(ResolveTarget(path));
-  const std::string fileName = target.filename().string();
+  const std::string prefix = TemporaryPrefix(target.filename().string(), naming);
   std::error_code failed;
   std::filesystem::directory_iterator entries(DirectoryOf(target.string()), failed);
   for (; !failed && entries != std::filesystem::directory_iterator(); entries.increment(failed)) {
-    const pid_t writer = WriterOf(entries->path().filename().string(), fileName);
+    const pid_t writer = WriterOf(entries->path().filename().string(), prefix);
     if (writer > 0 && kill(writer, 0) != 0 && errno == ESRCH) {
       unlink(entries->path().c_str());
     }

@@ -17,15 +17,20 @@ namespace veltro::platform {
 // receives a one-line reason, and the result is false.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error);
 
+// How a temporary is named in the target's directory: "<target>.tmp-<pid>-..." says which file
+// it belongs to; ".veltro-<pid>-..." is short, for targets whose own name leaves no room.
+enum class TemporaryName { kBesideTarget, kShortHidden };
+
 // The new version of one file while it is being written: a temporary file beside the target
-// ("<target>.tmp-<pid>-..."), open for reading and writing. It takes the target's place only
+// (named as TemporaryName says), open for reading and writing. It takes the target's place only
 // through Replace; destroying it before that removes the temporary and leaves the target as it
 // was. Several PendingFiles let a caller write a set of files completely before replacing any.
 class PendingFile {
  public:
   // Creates the temporary beside `path` (a symbolic link is followed); nullopt with a reason
   // in `error` when it cannot be created or the target is not a regular file.
-  static std::optional<PendingFile> Create(const std::string& path, std::string* error);
+  static std::optional<PendingFile> Create(const std::string& path, std::string* error,
+                                           TemporaryName naming = TemporaryName::kBesideTarget);
   PendingFile(PendingFile&& other) noexcept;
   PendingFile& operator=(PendingFile&&) = delete;
   PendingFile(const PendingFile&) = delete;
@@ -43,6 +48,8 @@ class PendingFile {
   // The open descriptor, which stays open after Replace and then refers to the target. The
   // caller owns it after this call; it is -1 here afterwards.
   int ReleaseDescriptor();
+  // The open descriptor, still owned by this object.
+  int Descriptor() const { return fd_; }
   const std::string& Target() const { return target_; }
   bool Replaced() const { return replaced_; }
 
@@ -59,8 +66,9 @@ class PendingFile {
 // cannot flush a directory are accepted.
 bool SyncDirectoryOf(const std::string& path, std::string* error);
 
-// Removes temporaries beside `path` left by processes that no longer run (a crash during a
-// write). Temporaries of running processes are kept.
-void RemoveAbandonedTemporaries(const std::string& path);
+// Removes temporaries named as `naming` says beside `path`, left by processes that no longer
+// run (a crash during a write). Temporaries of running processes are kept.
+void RemoveAbandonedTemporaries(const std::string& path,
+                                TemporaryName naming = TemporaryName::kBesideTarget);
 
 }  // namespace veltro::platform

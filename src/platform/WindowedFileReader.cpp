@@ -10,6 +10,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/RegularFile.h"
+
 namespace veltro::platform {
 
 std::unique_ptr<WindowedFileReader> WindowedFileReader::Create() {
@@ -27,18 +29,17 @@ WindowedFileReader::~WindowedFileReader() {
 int WindowedFileReader::Open(const char* path) {
   Close();
   if (path == nullptr) return kCannotOpen;
-  int fd = -1;
-  do {
-    fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  // Never waits on a FIFO or device that carries a song's name, and reads regular files only.
+  errno = 0;  // a refused kind of file sets none
+  const int fd = OpenRegularFile(path, FileAccess::kRead);
   if (fd < 0) return errno == ENOENT || errno == ENOTDIR ? kNotFound : kCannotOpen;
   struct stat status {};
-  if (::fstat(fd, &status) != 0 || S_ISDIR(status.st_mode)) {
+  if (::fstat(fd, &status) != 0) {
     ::close(fd);
     return kCannotOpen;
   }
   fd_ = fd;
-  size_ = S_ISREG(status.st_mode) ? static_cast<int64_t>(status.st_size) : 0;
+  size_ = static_cast<int64_t>(status.st_size);
   position_ = 0;
   windowStart_ = 0;
   windowEnd_ = 0;

@@ -41,12 +41,12 @@ class WindowedFileReader {
 
   // Opens `path` for reading at position 0, closing a file still open. kNotFound when the file
   // or a folder of its path does not exist, kCannotOpen when it exists but cannot be opened or
-  // is a folder. Files that are not regular files (pipes, devices) read as empty.
+  // is not a regular file (a folder, FIFO or device: refused without waiting on it).
   int Open(const char* path);
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
 
-  // The file's size in bytes when it was opened (0 for files that are not regular files).
+  // The file's size in bytes when it was opened.
   int64_t Size() const { return size_; }
   int64_t Position() const { return position_; }
   // Moves the position; it may go past the end, where reads find nothing.

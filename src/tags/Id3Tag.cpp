@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/FileAttributes.h"
+#include "platform/RegularFile.h"
 #include "platform/TextEncoding.h"
 
 namespace veltro::tags {
@@ -115,11 +116,30 @@ bool FindTagPlace(int fd, const std::string& path, TagPlace& place, std::string*
   return true;
 }
 
-// Writes `tag` over the file's tag or after its end in one write, and flushes it to the disk.
-bool WriteTagToDescriptor(int fd, const std::string& path, const TagBytes& tag,
+// The tag for `tags` over an existing one: a field whose text is what reading the existing
+// field gives keeps its bytes (so a text cut or converted on reading is not cut again), as do
+// the album and the genre byte, which the library does not edit.
+TagBytes EditedTag(const TagBytes& old, const SongTags& tags) {
+  const auto parsed = ParseId3Tag(old.data(), old.size());
+  if (!parsed) return BuildId3Tag(tags);
+  const SongTags current = SongTagsFromId3(*parsed);
+  TagBytes tag = old;
+  if (tags.songName != current.songName)
+    StoreField(tag, kTitleOffset, kId3TitleBytes, tags.songName);
+  if (tags.artist != current.artist) StoreField(tag, kArtistOffset, kId3ArtistBytes, tags.artist);
+  if (tags.year != current.year) StoreField(tag, kYearOffset, kId3YearBytes, tags.year);
+  if (tags.genre != current.genre) StoreField(tag, kCommentOffset, kId3CommentBytes, tags.genre);
+  return tag;
+}
+
+// Writes the tag for `tags` over the file's tag or after its end in one write, and flushes it
+// to the disk. An existing tag that already reads as `tags` is left as it is.
+bool WriteTagToDescriptor(int fd, const std::string& path, const SongTags& tags,
                           std::string* error) {
   TagPlace place;
   if (!FindTagPlace(fd, path, place, error)) return false;
+  const TagBytes tag = place.overwrites ? EditedTag(place.oldTag, tags) : BuildId3Tag(tags);
+  if (place.overwrites && tag == place.oldTag) return true;
   const off_t offset = place.overwrites ? place.oldSize - off_t{kId3TagBytes} : place.oldSize;
   const ssize_t written = WriteAt(fd, tag.data(), tag.size(), offset);
   const int writeCode = errno;
@@ -139,10 +159,10 @@ bool WriteTagToDescriptor(int fd, const std::string& path, const TagBytes& tag,
 }
 
 // Opens, writes and closes; the caller has made the file writable.
-bool WriteTagToPath(const std::string& path, const TagBytes& tag, std::string* error) {
+bool WriteTagToPath(const std::string& path, const SongTags& tags, std::string* error) {
   const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return Failure(error, SystemReason("cannot open for writing", path, errno));
-  const bool written = WriteTagToDescriptor(fd, path, tag, error);
+  const bool written = WriteTagToDescriptor(fd, path, tags, error);
   if (close(fd) != 0 && written) {
     return Failure(error, SystemReason("cannot close", path, errno));
   }
@@ -166,13 +186,12 @@ std::optional<Id3v1Tag> ParseId3Tag(const uint8_t* fileEnd, size_t size) {
 }
 
 std::optional<Id3v1Tag> ReadId3Tag(const std::string& path) {
-  // Non-blocking, so that a FIFO given by mistake cannot stall the open.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd = platform::OpenRegularFile(path, platform::FileAccess::kRead);
   if (fd < 0) return std::nullopt;
   struct stat status {};
   TagBytes tag{};
   ssize_t got = -1;
-  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size >= off_t{kId3TagBytes}) {
+  if (fstat(fd, &status) == 0 && status.st_size >= off_t{kId3TagBytes}) {
     got = ReadAt(fd, tag.data(), tag.size(), status.st_size - off_t{kId3TagBytes});
   }
   close(fd);
@@ -211,7 +230,7 @@ bool WriteId3Tag(const std::string& path, const SongTags& tags, std::string* err
   if (madeWritable && !platform::SetFileAttributesNormal(path, *attributes)) {
     return Failure(error, SystemReason("cannot make writable", path, errno));
   }
-  bool written = WriteTagToPath(path, BuildId3Tag(tags), error);
+  bool written = WriteTagToPath(path, tags, error);
   if (madeWritable && !platform::RestoreFileAttributes(path, *attributes) && written) {
     written = Failure(
         error, SystemReason("tag written, but cannot restore the permissions of", path, errno));

@@ -37,7 +37,8 @@ struct Id3v1Tag {
 std::optional<Id3v1Tag> ParseId3Tag(const uint8_t* fileEnd, size_t size);
 
 // Any thread (the file is only read). The tag at the end of the file at `path`; nullopt when
-// the file cannot be read, is not a regular file, is shorter than 128 bytes or has no tag.
+// the file cannot be read, is not a regular file (it is opened without waiting), is shorter
+// than 128 bytes or has no tag.
 std::optional<Id3v1Tag> ReadId3Tag(const std::string& path);
 
 // Any thread; pure. The texts a library record takes from a tag: title as song name, artist,
@@ -53,15 +54,19 @@ SongTags SongTagsFromId3(const Id3v1Tag& tag);
 // of each text field is filled with spaces.
 std::array<uint8_t, kId3TagBytes> BuildId3Tag(const SongTags& tags);
 
-// Any thread, one writer per file at a time. Stores BuildId3Tag(tags) in the file at `path`:
-// over an existing tag, else appended (also to a file under 128 bytes); the bytes before the
-// tag are never touched. The tag goes out in one write and is flushed to the disk before the
-// file is closed. A read-only file is made writable for the write, and the file's permission
-// bits are restored afterwards in every case. Files on pseudo file systems (the "system"
-// attribute) and anything but regular files are refused. On failure nothing is left written
-// (a partly appended tag is cut off again, a partly overwritten one is put back), `error`
-// (when not null) receives a one-line reason, and the result is false. A missing file is
-// never created.
+// Any thread, one writer per file at a time. Stores the texts of `tags` in the file at `path`.
+// A file without a tag gets BuildId3Tag(tags) appended (also a file under 128 bytes). An
+// existing tag is changed in place field by field: a field whose text is what SongTagsFromId3
+// reads from it keeps its bytes (a 30-character Windows-1252 title that reading cuts to 30
+// UTF-8 bytes is not cut again), as do the album and the genre byte; the other fields are
+// stored as BuildId3Tag stores them, and a tag that changes nowhere is not written. The bytes
+// before the tag are never touched. The tag goes out in one write and is flushed to the disk
+// before the file is closed. A read-only file is made writable for the write, and the file's
+// permission bits are restored afterwards in every case. Files on pseudo file systems (the
+// "system" attribute) and anything but regular files are refused. On failure nothing is left
+// written (a partly appended tag is cut off again, a partly overwritten one is put back),
+// `error` (when not null) receives a one-line reason, and the result is false. A missing file
+// is never created.
 bool WriteId3Tag(const std::string& path, const SongTags& tags, std::string* error);
 
 }  // namespace veltro::tags

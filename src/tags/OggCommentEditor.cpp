@@ -132,9 +132,8 @@ struct OggCommentEditor::State {
   bool WriteHeaders(const OggWriteFunction& write, ogg_stream_state* out,
                     std::vector<unsigned char>& commentPacket);
   bool CopyAudio(const OggWriteFunction& write, ogg_stream_state* out);
-  bool CopyRest(const OggWriteFunction& write, std::string* note);
-  bool WriteStream(const OggWriteFunction& write, std::vector<unsigned char>& commentPacket,
-                   std::string* note);
+  bool CopyRest(const OggWriteFunction& write);
+  bool WriteStream(const OggWriteFunction& write, std::vector<unsigned char>& commentPacket);
 
   OggReadFunction read;
   ogg_sync_state sync{};
@@ -147,6 +146,7 @@ struct OggCommentEditor::State {
   bool endOfStream = false;                   // the first logical stream has no further page
   bool inputEnded = false;                    // the read function reported the end of the input
   bool readFailed = false;                    // the read function reported an error
+  bool damaged = false;  // a page failed its checksum, bytes between pages, or a page is missing
   std::string heldPage;  // a page of the next logical stream met while copying audio
 };
 
@@ -222,9 +222,12 @@ const char* OggCommentEditor::State::ReadSecondaryHeaders(VorbisCommentList* lis
   while (headers < 3) {
     ogg_page page;
     const int found = ogg_sync_pageout(&sync, &page);
+    if (found < 0) return kDamagedPage;
     if (found == 0 && ReadChunk() == 0) return kEofInHeaders;
     if (found != 1) continue;
-    ogg_stream_pagein(&input, &page);  // a page of another logical stream is refused
+    // A page of another logical stream here belongs to a multiplexed file, which a rewrite of
+    // the first stream alone would tear apart.
+    if (ogg_stream_pagein(&input, &page) != 0) return kOtherStreamInHeaders;
     while (headers < 3) {
       ogg_packet packet;
       const int result = ogg_stream_packetout(&input, &packet);
@@ -246,13 +249,21 @@ const char* OggCommentEditor::State::ReadSecondaryHeaders(VorbisCommentList* lis
   return nullptr;
 }
 
-// The next page of the input, reading chunks as needed; sync gaps are skipped. False at the
-// end of the input.
+// The next page of the input, reading chunks as needed. False at the end of the input, and
+// at a sync gap (bytes that are not a page, such as a page whose checksum fails), which marks
+// the input damaged. Bytes left over at the end of the input (a page cut short) do too.
 bool OggCommentEditor::State::NextPage(ogg_page* page) {
   for (;;) {
     const int found = ogg_sync_pageout(&sync, page);
     if (found == 1) return true;
-    if (found == 0 && ReadChunk() == 0) return false;
+    if (found < 0) {
+      damaged = true;
+      return false;
+    }
+    if (ReadChunk() == 0) {
+      damaged = damaged || (!readFailed && sync.fill > sync.returned);
+      return false;
+    }
   }
 }
 
@@ -262,7 +273,10 @@ bool OggCommentEditor::State::FetchPacket(ogg_packet* packet) {
   for (;;) {
     const int result = ogg_stream_packetout(&input, packet);
     if (result == 1) return true;
-    if (result < 0) continue;  // a gap in the stream: the packets after it follow
+    if (result < 0) {  // a gap in the stream: a page is missing
+      damaged = true;
+      return false;
+    }
     ogg_page page;
     if (endOfStream || !NextPage(&page)) return false;
     if (ogg_page_serialno(&page) != serial) {
@@ -272,7 +286,10 @@ bool OggCommentEditor::State::FetchPacket(ogg_packet* packet) {
       return false;
     }
     if (ogg_page_eos(&page) != 0) endOfStream = true;
-    ogg_stream_pagein(&input, &page);
+    if (ogg_stream_pagein(&input, &page) != 0) {
+      damaged = true;
+      return false;
+    }
   }
 }
 
@@ -330,8 +347,8 @@ bool OggCommentEditor::State::CopyAudio(const OggWriteFunction& write, ogg_strea
 }
 
 // Copies the held page and every page after it unchanged (the later logical streams of a
-// chained file). Bytes between pages are dropped and noted in `note`.
-bool OggCommentEditor::State::CopyRest(const OggWriteFunction& write, std::string* note) {
+// chained file). Stops at a sync gap, which marks the input damaged.
+bool OggCommentEditor::State::CopyRest(const OggWriteFunction& write) {
   if (!heldPage.empty() &&
       !WriteBytes(write, reinterpret_cast<const unsigned char*>(heldPage.data()),
                   static_cast<long>(heldPage.size()))) {
@@ -339,10 +356,7 @@ bool OggCommentEditor::State::CopyRest(const OggWriteFunction& write, std::strin
   }
   for (;;) {
     ogg_page page;
-    const int found = ogg_sync_pageout(&sync, &page);
-    if (found == 0 && ReadChunk() == 0) return true;
-    if (found < 0) *note = kSyncGap;
-    if (found != 1) continue;
+    if (!NextPage(&page)) return !damaged;
     if (!WriteBytes(write, page.header, page.header_len)) {
       std::fputs("Bumming out\n", stderr);
       return false;
@@ -355,11 +369,11 @@ bool OggCommentEditor::State::CopyRest(const OggWriteFunction& write, std::strin
 }
 
 bool OggCommentEditor::State::WriteStream(const OggWriteFunction& write,
-                                          std::vector<unsigned char>& commentPacket,
-                                          std::string* note) {
+                                          std::vector<unsigned char>& commentPacket) {
   OutputStream out;
   if (ogg_stream_init(&out.stream, serial) != 0) return false;
-  if (!WriteHeaders(write, &out.stream, commentPacket) || !CopyAudio(write, &out.stream)) {
+  if (!WriteHeaders(write, &out.stream, commentPacket) || !CopyAudio(write, &out.stream) ||
+      damaged) {
     return false;
   }
   out.stream.e_o_s = 1;
@@ -367,7 +381,7 @@ bool OggCommentEditor::State::WriteStream(const OggWriteFunction& write,
   while (ogg_stream_flush(&out.stream, &page) != 0) {
     if (!WritePage(write, page)) return false;
   }
-  return CopyRest(write, note);
+  return CopyRest(write);
 }
 
 OggCommentEditor::OggCommentEditor() = default;
@@ -403,7 +417,8 @@ int OggCommentEditor::Write(const OggWriteFunction& write) {
   auto commentPacket = BuildVorbisCommentPacket(comments_);
   if (!commentPacket) return Fail(kCommentsTooLarge);
   lastError_.clear();
-  const bool written = state->WriteStream(write, *commentPacket, &lastError_);
+  const bool written = state->WriteStream(write, *commentPacket);
+  if (state->damaged) return Fail(kDamagedPage);
   if (!written || !state->inputEnded || state->readFailed) return Fail(kWriteFailed);
   return 0;
 }

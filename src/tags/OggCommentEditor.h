@@ -53,7 +53,10 @@ class OggCommentEditor {
   static constexpr char kNotVorbis[] = "Ogg bitstream does not contain vorbis data.";
   static constexpr char kCorruptSecondaryHeader[] = "Corrupt secondary header.";
   static constexpr char kEofInHeaders[] = "EOF before end of vorbis headers.";
-  static constexpr char kSyncGap[] = "Corrupt or missing data, continuing...";
+  static constexpr char kOtherStreamInHeaders[] =
+      "Another logical stream is interleaved with the vorbis headers; the file is left alone.";
+  static constexpr char kDamagedPage[] =
+      "The Ogg stream has a damaged, missing or cut-short page; the file is left alone.";
   static constexpr char kWriteFailed[] =
       "Error writing stream to output. Output stream may be corrupted or truncated.";
   static constexpr char kNothingOpen[] = "No Ogg Vorbis stream is open.";
@@ -80,8 +83,9 @@ class OggCommentEditor {
 
   // Writes the whole input, with a comment header built from Comments(), through `write`, then
   // releases the input. 0 when the input was read to its end and every byte was written; -1
-  // with the reason in LastError() otherwise (the output is then incomplete). A sync gap met
-  // while copying later streams is skipped and noted in LastError() without failing.
+  // with the reason in LastError() otherwise (the output is then incomplete). Input that would
+  // lose bytes in the copy is refused with kDamagedPage: a sync gap (a page whose checksum
+  // fails, bytes between pages), a missing page, or a page cut short at the end.
   int Write(const OggWriteFunction& write);
 
   // Releases the input and the comment list. LastError() is kept.

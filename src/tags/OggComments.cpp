@@ -4,14 +4,14 @@
 #include <vorbis/vorbisfile.h>
 
 #include <array>
-#include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string_view>
+#include <vector>
 
-#include "platform/FileAttributes.h"
+#include "platform/FileIdentity.h"
+#include "platform/RegularFile.h"
 #include "platform/SafeWrite.h"
 #include "platform/TextEncoding.h"
 #include "tags/OggCommentEditor.h"
@@ -73,6 +73,23 @@ int LengthMs(double seconds) {
   return static_cast<int>(seconds) * 1000;
 }
 
+char AsciiLower(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Vorbis comment names are ASCII and compared without regard to case.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string_view NameOf(std::string_view comment) {
+  return comment.substr(0, comment.find('='));
+}
+
 // "NAME=value": the name is before the first "=", the value after the last one. A comment
 // without "=" has no value and is ignored.
 void ApplyComment(std::string_view comment, SongTags& tags) {
@@ -81,7 +98,7 @@ void ApplyComment(std::string_view comment, SongTags& tags) {
   const std::string_view name = comment.substr(0, first);
   const std::string_view value = comment.substr(comment.rfind('=') + 1);
   for (const NamedField& named : kReadNames) {
-    if (named.name != name) continue;
+    if (!SameName(named.name, name)) continue;
     switch (named.field) {
       case Field::kArtist:
         tags.artist = Cut(value, kArtistBytes);
@@ -99,53 +116,86 @@ void ApplyComment(std::string_view comment, SongTags& tags) {
   }
 }
 
+// What reading gives before any comment is applied.
+SongTags DefaultTags(const std::string& path) {
+  SongTags tags;
+  tags.artist = Cut(FileName(path), kArtistBytes);
+  return tags;
+}
+
 bool Fail(std::string* error, std::string reason) {
   if (error != nullptr) *error = std::move(reason);
   return false;
 }
 
-// The editor's comment list made ready for `tags`: every comment except the four the library
-// writes keeps its place, then the four follow with the new values.
-void ReplaceLibraryComments(OggCommentEditor& editor, const SongTags& tags) {
+// The editor's comment list made ready for `tags`. A field whose text is what reading the
+// song gives (`current`) keeps its comments untouched; for every other field the comments of
+// its name, in any letter case, are removed and one new comment follows the kept ones. True
+// when anything changed.
+bool ReplaceChangedComments(OggCommentEditor& editor, const SongTags& current,
+                            const SongTags& tags) {
+  const std::array<const std::string*, 4> values = {&tags.artist, &tags.songName, &tags.genre,
+                                                    &tags.year};
+  const std::array<const std::string*, 4> currentValues = {&current.artist, &current.songName,
+                                                           &current.genre, &current.year};
+  std::array<bool, 4> changed{};
+  for (size_t i = 0; i < changed.size(); ++i) changed[i] = *values[i] != *currentValues[i];
+  if (changed == std::array<bool, 4>{}) return false;
   std::vector<std::string> kept;
   for (const std::string& comment : editor.Comments()) {
-    const std::string_view name = std::string_view(comment).substr(0, comment.find('='));
     bool replaced = false;
-    for (std::string_view written : kWrittenNames) replaced = replaced || name == written;
+    for (size_t i = 0; i < kWrittenNames.size(); ++i) {
+      replaced = replaced || (changed[i] && SameName(NameOf(comment), kWrittenNames[i]));
+    }
     if (!replaced) kept.push_back(comment);
   }
   editor.ClearComments();
   for (const std::string& comment : kept) editor.AddComment(comment);
-  const std::array<const std::string*, 4> values = {&tags.artist, &tags.songName, &tags.genre,
-                                                    &tags.year};
-  for (size_t i = 0; i < kWrittenNames.size(); ++i) editor.AddTag(kWrittenNames[i], *values[i]);
+  for (size_t i = 0; i < kWrittenNames.size(); ++i) {
+    if (changed[i]) editor.AddTag(kWrittenNames[i], *values[i]);
+  }
+  return true;
 }
 
-// Writes the edited stream beside the song and renames it over the song; `replaced` tells
-// whether the rename happened (a failure to flush the folder comes after it).
-bool ReplaceSong(const std::string& path, OggCommentEditor& editor, bool* replaced,
-                 std::string* error) {
-  auto pending = platform::PendingFile::Create(path, error);
-  if (!pending) return false;
+// Writes the edited stream to a copy beside the song and renames it over the song.
+bool ReplaceSong(const std::string& path, OggCommentEditor& editor,
+                 const platform::FileIdentity& identity, std::string* error) {
+  auto copy = platform::ReplacementFile::Create(path, error);
+  if (!copy) return false;
   std::string writeError;
   const int written = editor.Write([&](const unsigned char* bytes, size_t count) {
-    return pending->Write(bytes, count, &writeError);
+    return copy->Write(bytes, count, &writeError);
   });
   if (written != 0) {
     return Fail(error, writeError.empty() ? editor.LastError()
                                           : editor.LastError() + " (" + writeError + ")");
   }
-  if (!pending->Flush(error) || !pending->Replace(error)) return false;
-  *replaced = true;
-  return platform::SyncDirectoryOf(pending->Target(), error);
+  bool committed = false;
+  return copy->Commit(identity, &committed, error);
+}
+
+// Opens the song for the editor; the identity its copy is to take goes to `identity`: the
+// song's own, made writable for its owner (a read-only song is rewritten and stays writable).
+FilePointer OpenSong(const std::string& path, platform::FileIdentity* identity,
+                     std::string* error) {
+  FilePointer file(platform::OpenRegularFileStream(path, platform::FileAccess::kRead, error),
+                   std::fclose);
+  if (file == nullptr) return file;
+  auto read = platform::ReadFileIdentity(fileno(file.get()), path, error);
+  if (!read || !platform::MayReplaceInPlace(path, *read, error)) {
+    return FilePointer(nullptr, std::fclose);
+  }
+  *identity = std::move(*read);
+  identity->permissions |= 0200;  // the owner's write permission
+  return file;
 }
 
 }  // namespace
 
 std::optional<OggSongInfo> ReadOggComments(const std::string& path) {
   OggSongInfo song;
-  song.tags.artist = Cut(FileName(path), kArtistBytes);
-  std::FILE* file = std::fopen(path.c_str(), "rb");
+  song.tags = DefaultTags(path);
+  std::FILE* file = platform::OpenRegularFileStream(path, platform::FileAccess::kRead);
   if (file == nullptr) return std::nullopt;
   OggVorbis_File vorbisFile;
   if (ov_open_callbacks(file, &vorbisFile, nullptr, 0, kFileCallbacks) < 0) {
@@ -166,12 +216,12 @@ std::optional<OggSongInfo> ReadOggComments(const std::string& path) {
 }
 
 bool WriteOggComments(const std::string& path, const SongTags& tags, std::string* error) {
-  platform::RemoveAbandonedTemporaries(path);  // left by a write that was interrupted
-  const auto attributes = platform::ReadFileAttributes(path);
-  FilePointer file(std::fopen(path.c_str(), "rb"), std::fclose);
-  if (!attributes || file == nullptr) {
-    return Fail(error, "cannot open " + path + ": " + std::strerror(errno));
-  }
+  // Copies left by writes that were interrupted (also those of earlier versions).
+  platform::RemoveAbandonedReplacements(path);
+  platform::RemoveAbandonedTemporaries(path);
+  platform::FileIdentity identity;
+  const FilePointer file = OpenSong(path, &identity, error);
+  if (file == nullptr) return false;
   OggCommentEditor editor;
   std::FILE* input = file.get();
   const int opened = editor.Open([input](char* buffer, size_t size) -> long {
@@ -179,16 +229,10 @@ bool WriteOggComments(const std::string& path, const SongTags& tags, std::string
     return count == 0 && std::ferror(input) != 0 ? -1 : static_cast<long>(count);
   });
   if (opened != 0) return Fail(error, editor.LastError());
-  ReplaceLibraryComments(editor, tags);
-  // The new file takes the song's permission bits when it is flushed: making the song writable
-  // for its owner first gives the rewritten song that permission. A failure restores the bits.
-  if (attributes->readOnly && !platform::SetFileAttributesNormal(path, *attributes)) {
-    return Fail(error, "cannot make " + path + " writable: " + std::strerror(errno));
-  }
-  bool replaced = false;
-  const bool rewritten = ReplaceSong(path, editor, &replaced, error);
-  if (!replaced && attributes->readOnly) platform::RestoreFileAttributes(path, *attributes);
-  return rewritten;
+  SongTags current = DefaultTags(path);
+  for (const std::string& comment : editor.Comments()) ApplyComment(comment, current);
+  if (!ReplaceChangedComments(editor, current, tags)) return true;  // nothing to change
+  return ReplaceSong(path, editor, identity, error);
 }
 
 }  // namespace veltro::tags

@@ -75,13 +75,35 @@ TEST_F(TagsCliTest, Mp3WriteStoresTheTagAndReadShowsWhatTheLibraryTakes) {
   EXPECT_EQ(read.out, "artist: Mötley Crüe\ntitle: Kickstart\ngenre: Heavy Meta\nyear: 1989\n");
 }
 
-TEST_F(TagsCliTest, OptionsLeftOutWriteEmptyTexts) {
-  const std::string path = Song("song.MP3");
-  ASSERT_EQ(Run("write " + Quoted(path) + " --artist A --genre Pop --year 2000").status, 0);
-  const RunResult write = Run("write " + Quoted(path) + " --title Only");
+TEST_F(TagsCliTest, OptionsLeftOutKeepWhatTheSongHolds) {
+  const std::string mp3 = Song("song.MP3");
+  ASSERT_EQ(Run("write " + Quoted(mp3) + " --artist A --title T --genre Pop --year 2000").status,
+            0);
+  std::string file = ReadBytes(mp3);
+  file.back() = '\x11';  // genre byte 17, which the library does not edit
+  WriteBytes(mp3, file);
+  const RunResult write = Run("write " + Quoted(mp3) + " --year 2001");
   ASSERT_EQ(write.status, 0) << write.err;
-  EXPECT_EQ(std::filesystem::file_size(path), audio.size() + 128) << "the tag is replaced";
-  EXPECT_EQ(Run("read " + Quoted(path)).out, "artist: \ntitle: Only\ngenre: \nyear: \n");
+  file.replace(file.size() - 35, 4, "2001");
+  EXPECT_TRUE(ReadBytes(mp3) == file) << "only the year field changes";
+
+  const std::string ogg = dir.File("song.ogg");
+  ASSERT_TRUE(testing::WriteOgg(ogg, testing::Sine(440, 44100, 1.5, 1), 1, 44100));
+  ASSERT_EQ(Run("write " + Quoted(ogg) + " --artist A --title T").status, 0);
+  ASSERT_EQ(Run("write " + Quoted(ogg) + " --year 2001").status, 0);
+  EXPECT_EQ(Run("read " + Quoted(ogg)).out,
+            "artist: A\ntitle: T\ngenre: \nyear: 2001\nlength ms: 1000\n");
+  EXPECT_EQ(ReadBytes(ogg).find("GENRE="), std::string::npos) << "no empty comment is added";
+}
+
+TEST_F(TagsCliTest, ReadEscapesControlBytesOfTagTexts) {
+  const std::string path = Song("song.mp3");
+  ASSERT_EQ(Run("write " + Quoted(path) +
+                " --artist \"$(printf 'A\\033[2JB')\" --title \"$(printf 'Two\\nlines')\"")
+                .status,
+            0);
+  EXPECT_EQ(Run("read " + Quoted(path)).out,
+            "artist: A\\x1B[2JB\ntitle: Two\\x0Alines\ngenre: \nyear: \n");
 }
 
 TEST_F(TagsCliTest, Mp3WithoutTagReadsAsNoTag) {

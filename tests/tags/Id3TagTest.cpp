@@ -219,6 +219,32 @@ TEST(Id3TagWrite, Windows1252TextsRoundTripThroughSingleBytes) {
   EXPECT_EQ(SongTagsFromId3(*read), Tags("Mötley Crüe", "Björk – Jóga €", "Café", "1997"));
 }
 
+// A full 30-character Windows-1252 title reads as more than 30 bytes of UTF-8 and is cut to
+// the library's width; writing back what was read, or changing another field only, keeps the
+// title's bytes, and the album and genre byte the library does not edit.
+TEST(Id3TagWrite, FieldsWhoseTextIsUnchangedKeepTheirBytes) {
+  TempDir dir;
+  const std::string path = dir.File("song.mp3");
+  const std::string title =
+      "D\xE9j\xE0 vu \xE0 la fran\xE7"
+      "aise (Remix)";
+  ASSERT_EQ(title.size(), 30u);
+  std::string tag = TagImage(title, "Artist", "1999", "House music", 35);
+  tag.replace(63, 5, "Album");
+  WriteBytes(path, Mp3Audio() + tag);
+  const SongTags read = SongTagsFromId3(*ReadId3Tag(path));
+  ASSERT_EQ(read.songName, "Déjà vu à la française (Re") << "cut to 30 bytes of UTF-8";
+  std::string error;
+  ASSERT_TRUE(WriteId3Tag(path, read, &error)) << error;
+  EXPECT_EQ(LastTagBytes(path), tag) << "writing what was read changes nothing";
+  SongTags newYear = read;
+  newYear.year = "2001";
+  ASSERT_TRUE(WriteId3Tag(path, newYear, &error)) << error;
+  std::string expected = tag;
+  expected.replace(93, 4, "2001");
+  EXPECT_EQ(LastTagBytes(path), expected) << "only the year changes";
+}
+
 TEST(Id3TagWrite, TextsOutsideWindows1252AreStoredAsUtf8CutAtASequenceBoundary) {
   TempDir dir;
   const std::string path = dir.File("song.mp3");

@@ -280,20 +280,40 @@ TEST(OggCommentEditor, FailedWritesAndReadsAreReported) {
   }
 }
 
-TEST(OggCommentEditor, BytesBetweenLaterPagesAreDroppedAndNoted) {
+// Where the page `index` of the first logical stream of `bytes` begins.
+size_t PageOffset(const std::string& bytes, size_t index) {
+  const auto pages = SummarizePages(bytes);
+  size_t offset = 0;
+  for (size_t i = 0; i < index; ++i) offset += pages.at(i).bytes;
+  return offset;
+}
+
+// `bytes` with one bit of the byte at `offset` flipped.
+std::string Flipped(std::string bytes, size_t offset) {
+  bytes.at(offset) = static_cast<char>(bytes[offset] ^ 0x40);
+  return bytes;
+}
+
+TEST(OggCommentEditor, InputThatWouldLoseBytesIsRefused) {
   const std::string first = SmallSong({"ARTIST=A"}, 1);
   const std::string second = SmallSong({"ARTIST=B"}, 2);
-  OggCommentEditor editor;
-  ASSERT_EQ(OpenBytes(editor, first + "junk between streams" + second), 0);
-  int result = 0;
-  const std::string out = WriteToString(editor, &result);
-  EXPECT_EQ(result, 0);
-  EXPECT_STREQ(editor.LastError().c_str(), OggCommentEditor::kSyncGap);
-  const auto streams = SplitOggStreams(out);
-  ASSERT_EQ(streams.size(), 2u);
-  const std::string tail = out.substr(streams[1].firstPageOffset);
-  EXPECT_TRUE(tail == second) << "the junk is dropped, every page is kept";
-  EXPECT_EQ(ReadWithVorbisfile(out).links, 2);
+  ASSERT_GT(SummarizePages(first).size(), 4u);
+  const size_t audioPage = PageOffset(first, 3);
+  std::string lostPage = first;
+  lostPage.erase(audioPage, PageOffset(first, 4) - audioPage);
+  const std::vector<std::pair<const char*, std::string>> cases = {
+      {"checksum mismatch in an audio page", Flipped(first, audioPage + 100)},
+      {"an audio page missing", lostPage},
+      {"last page cut short", first.substr(0, first.size() - 100)},
+      {"bytes between chained streams", first + "junk between streams" + second},
+      {"checksum mismatch in the second stream", first + Flipped(second, second.size() / 2)},
+  };
+  for (const auto& [what, input] : cases) {
+    OggCommentEditor editor;
+    ASSERT_EQ(editor.Open(MemoryReader(input)), 0) << what;
+    EXPECT_EQ(editor.Write([](const unsigned char*, size_t) { return true; }), -1) << what;
+    EXPECT_STREQ(editor.LastError().c_str(), OggCommentEditor::kDamagedPage) << what;
+  }
 }
 
 }  // namespace

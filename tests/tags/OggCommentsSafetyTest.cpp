@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -17,6 +18,8 @@
 
 #include "support/Fixtures.h"
 #include "support/TempDir.h"
+#include "support/Unprivileged.h"
+#include "tags/Id3Tag.h"
 #include "tags/OggCommentEditor.h"
 #include "tags/OggComments.h"
 #include "tags/OggTestFiles.h"
@@ -59,6 +62,13 @@ std::string SongWithBadCommentHeader() {
   return testing::OggStreamOfPackets(packets, 5);
 }
 
+// `song` with a bit flipped three quarters into it, inside an audio page: its checksum fails.
+std::string WithDamagedAudioPage(std::string song) {
+  const size_t offset = song.size() * 3 / 4;
+  song[offset] = static_cast<char>(song[offset] ^ 0x40);
+  return song;
+}
+
 struct FailureCase {
   const char* what;
   std::string bytes;
@@ -75,6 +85,8 @@ TEST(OggCommentsWriteFailure, LeavesTheSongAndItsPermissionsAsTheyWere) {
       {"truncated headers", SmallSong({"ARTIST=A"}).substr(0, 1000),
        OggCommentEditor::kEofInHeaders},
       {"bad comment header", SongWithBadCommentHeader(), OggCommentEditor::kCorruptSecondaryHeader},
+      {"damaged audio page", WithDamagedAudioPage(SmallSong({"ARTIST=A"})),
+       OggCommentEditor::kDamagedPage},
   };
   for (const FailureCase& failure : cases) {
     for (const mode_t mode : {mode_t{0644}, mode_t{0444}}) {
@@ -148,6 +160,107 @@ TEST(OggCommentsWriteFailure, FailedWriteRestoresTheReadOnlySong) {
   EXPECT_EQ(after.st_mode & 07777, 0444u) << "the permissions are given back";
   EXPECT_TRUE(ReadBytes(path) == song);
   EXPECT_EQ(EntriesIn(dir), std::vector<std::string>{"song.ogg"});
+}
+
+// A FIFO with a song's name has no writer: opening it to read would wait for ever. Every reader
+// and writer refuses it at once (the checks run in a child that an alarm ends if one waits).
+TEST(SpecialFiles, FifoWithASongsNameIsRefusedWithoutWaiting) {
+  TempDir dir;
+  for (const char* name : {"x.ogg", "x.mp3"}) {
+    ASSERT_EQ(mkfifo(dir.File(name).c_str(), 0644), 0);
+  }
+  const std::string ogg = dir.File("x.ogg");
+  const std::string mp3 = dir.File("x.mp3");
+  const pid_t child = fork();
+  if (child == 0) {
+    alarm(10);
+    std::string oggError;
+    std::string mp3Error;
+    const bool refused = !ReadOggComments(ogg) && !ReadId3Tag(mp3) &&
+                         !WriteOggComments(ogg, SongTags{"A", "", "", ""}, &oggError) &&
+                         !WriteId3Tag(mp3, SongTags{"A", "", "", ""}, &mp3Error);
+    _exit(!refused ? 1 : oggError != ogg + " is a FIFO, not a regular file" ? 2 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status)) << "a reader or writer waited on the FIFO";
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: not refused, 2: another reason";
+}
+
+std::string ExtendedAttribute(const std::string& path, const char* name) {
+  std::string value(64, '\0');
+  const ssize_t size = getxattr(path.c_str(), name, value.data(), value.size());
+  value.resize(size < 0 ? 0 : static_cast<size_t>(size));
+  return value;
+}
+
+// Rewritten by root, a song keeps its owner, group, mode and extended attributes: the DJ can
+// still read their own song.
+TEST(OggCommentsIdentity, RewrittenSongKeepsOwnerGroupModeAndExtendedAttributes) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  TempDir dir;
+  const std::string path = dir.File("song.ogg");
+  WriteBytes(path, SmallSong({"ARTIST=Old"}));
+  ASSERT_EQ(chown(path.c_str(), testing::kNobodyId, testing::kNobodyId), 0);
+  ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+  ASSERT_EQ(setxattr(path.c_str(), "user.veltro.mark", "kept", 4, 0), 0);
+  std::string error;
+  ASSERT_TRUE(WriteOggComments(path, SongTags{"New", "", "", ""}, &error)) << error;
+  const struct stat after = StatusOf(path);
+  EXPECT_EQ(after.st_uid, testing::kNobodyId);
+  EXPECT_EQ(after.st_gid, testing::kNobodyId);
+  EXPECT_EQ(after.st_mode & 07777, 0640u);
+  EXPECT_EQ(ExtendedAttribute(path, "user.veltro.mark"), "kept");
+  EXPECT_EQ(ReadOggComments(path)->tags.artist, "New");
+}
+
+// A song the user could not change in place is not replaced either, and a song with several
+// hard links is left whole instead of being split from its other names.
+TEST(OggCommentsIdentity, SongsTheUserMayNotChangeInPlaceAreRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs a song owned by another user";
+  const std::string song = SmallSong({"ARTIST=Old"});
+  struct Case {
+    const char* what;
+    uid_t owner;
+    bool secondLink;
+    const char* reason;
+  };
+  for (const Case& refused : {Case{"root's song", 0, false, "Permission denied"},
+                              Case{"hard-linked song", testing::kNobodyId, true, "hard links"}}) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);  // the user may create files beside it
+    const std::string path = dir.File("song.ogg");
+    WriteBytes(path, song);
+    ASSERT_EQ(chown(path.c_str(), refused.owner, refused.owner), 0);
+    if (refused.secondLink) {
+      ASSERT_EQ(link(path.c_str(), dir.File("other.ogg").c_str()), 0);
+    }
+    const struct stat before = StatusOf(path);
+    const int result = testing::RunUnprivileged([&] {
+      std::string error;
+      if (WriteOggComments(path, SongTags{"New", "", "", ""}, &error)) return 1;
+      return error.find(refused.reason) != std::string::npos ? 0 : 2;
+    });
+    EXPECT_EQ(result, 0) << refused.what << " (1: rewritten, 2: another reason)";
+    const struct stat after = StatusOf(path);
+    EXPECT_EQ(after.st_ino, before.st_ino) << refused.what;
+    EXPECT_EQ(after.st_uid, refused.owner) << refused.what;
+    EXPECT_TRUE(ReadBytes(path) == song) << refused.what;
+    EXPECT_EQ(EntriesIn(dir).size(), refused.secondLink ? 2u : 1u) << refused.what;
+  }
+}
+
+// The copy written beside the song has a short name of its own, so a song whose name takes
+// nearly all of the file system's 255 bytes can be rewritten.
+TEST(OggCommentsIdentity, SongWithA249ByteNameIsRewritten) {
+  TempDir dir;
+  const std::string name = std::string(245, 'n') + ".ogg";
+  const std::string path = dir.File(name);
+  WriteBytes(path, SmallSong({"ARTIST=Old"}));
+  std::string error;
+  ASSERT_TRUE(WriteOggComments(path, SongTags{"New", "", "", ""}, &error)) << error;
+  EXPECT_EQ(ReadOggComments(path)->tags.artist, "New");
+  EXPECT_EQ(EntriesIn(dir), std::vector<std::string>{name});
 }
 
 // Runs WriteOggComments on `path` in a child process; returns its process id.

@@ -15,11 +15,13 @@
 #include <string>
 
 #include "cli/CliSupport.h"
+#include "library/FoldedText.h"
 #include "library/IndexCheck.h"
 #include "library/LibraryCheck.h"
 #include "library/LibraryPaths.h"
 #include "library/SongDatabase.h"
 #include "library/SongRecord.h"
+#include "platform/Interrupt.h"
 
 namespace veltro::cli {
 namespace {
@@ -170,16 +172,16 @@ void PrintListRow(const SongDatabase& database, int row) {
 }
 
 // What start-up does: load the records and indexes, and rebuild the indexes when they are
-// missing or inconsistent. A failure to rewrite them is reported; the rebuilt arrays in memory
-// are used all the same.
-void LoadAsStartUpDoes(SongDatabase& database) {
-  if (database.LoadIndexes() == 0) return;
-  if (!database.RebuildIndexFiles()) {
-    Fail("cannot rewrite the index files: " + database.LastWriteProblem());
-  }
+// missing or inconsistent. A failure to rewrite them is reported (false); the rebuilt arrays
+// in memory are used all the same.
+bool LoadAsStartUpDoes(SongDatabase& database) {
+  if (database.LoadIndexes() == 0) return true;
+  if (database.RebuildIndexFiles()) return true;
+  Fail("cannot rewrite the index files: " + database.LastWriteProblem());
+  return false;
 }
 
-int PrintStats(const SongDatabase& database) {
+int PrintStats(const SongDatabase& database, bool indexesSaved) {
   std::printf("records: %d\n", database.RecordCount());
   std::printf("format word: %u\n", static_cast<unsigned>(database.Header().formatWord));
   if (database.CanWrite()) {
@@ -192,7 +194,7 @@ int PrintStats(const SongDatabase& database) {
   } else {
     std::printf("indexes: rebuilt (%s)\n", database.IndexLoadProblem().c_str());
   }
-  return 0;
+  return indexesSaved ? 0 : kExitFailure;
 }
 
 int PrintList(SongDatabase& database, const Request& request) {
@@ -202,8 +204,46 @@ int PrintList(SongDatabase& database, const Request& request) {
                           ? std::min<int64_t>(count, int64_t{request.fromRow} + *request.rowCount)
                           : count;
   for (int64_t row = request.fromRow; row < end; ++row) {
+    if (platform::InterruptRequested()) return Interrupted();
     PrintListRow(database, static_cast<int>(row));
   }
+  return 0;
+}
+
+std::string_view KeyOf(const SongRecord& song, IndexKind kind) {
+  switch (kind) {
+    case IndexKind::Artist:
+      return library::FieldText(song.artist);
+    case IndexKind::SongName:
+      return library::FieldText(song.songName);
+    case IndexKind::Genre:
+      return library::FieldText(song.genre);
+    case IndexKind::Year:
+      break;
+  }
+  return library::FieldText(song.year);
+}
+
+// Prints the row a prefix jump landed on. When no key starts with the text, says so: the row
+// shown is then the first key after the text, and when every key sorts before the text there
+// is no row to show at all.
+int PrintFound(const SongDatabase& database, const Request& request, int row) {
+  const IndexKind kind = *request.order->index;
+  const std::string_view text = request.texts[0];
+  const int record = database.RecordForRow(row);
+  const std::string_view key = KeyOf(database.Records()[static_cast<size_t>(record)], kind);
+  std::string quoted = "'";
+  AppendPrintable(quoted, text);
+  quoted += "'";
+  const std::string field = library::FieldName(kind);
+  if (library::FoldedPrefixBefore(key, text)) {
+    return Fail("find: no " + field + " starts with " + quoted + " or sorts after it");
+  }
+  if (library::FoldedCompare(key.substr(0, text.size()), text) != 0) {
+    std::fprintf(stderr, "veltro-cli: find: no %s starts with %s; the next one is shown\n",
+                 field.c_str(), quoted.c_str());
+  }
+  PrintListRow(database, row);
   return 0;
 }
 
@@ -226,8 +266,7 @@ int FindPrefix(SongDatabase& database, const Request& request) {
       row = database.FindYearPrefix(text);
       break;
   }
-  PrintListRow(database, row);
-  return 0;
+  return PrintFound(database, request, row);
 }
 
 int PrintSearch(SongDatabase& database, const Request& request) {
@@ -235,10 +274,8 @@ int PrintSearch(SongDatabase& database, const Request& request) {
   const int count = database.Search(patterns[0], patterns[1], patterns[2], patterns[3]);
   std::printf("%d results\n", count);
   const std::span<const SongRecord> results = database.SearchResults();
-  for (size_t i = 0; i < results.size(); ++i) {
-    const int record = database.RecordWithPath(library::FieldText(results[i].path));
-    PrintRow(static_cast<int>(i), record, results[i]);
-  }
+  const std::span<const int> records = database.SearchResultRecords();
+  for (size_t i = 0; i < results.size(); ++i) PrintRow(static_cast<int>(i), records[i], results[i]);
   return 0;
 }
 
@@ -270,11 +307,19 @@ std::optional<std::string> MissingLibraryProblem(const std::filesystem::path& wo
 
 int Run(const Request& request, const std::filesystem::path& workingDirectory) {
   if (request.subcommand == Subcommand::Check) return CheckFiles(workingDirectory);
-  SongDatabase database;  // the library of the current directory
-  LoadAsStartUpDoes(database);
+  // The library of the current directory; reading it never creates Data.ndb.
+  SongDatabase database(workingDirectory, library::MissingDataFile::kLeave);
+  if (!database.HasDataFile()) {
+    std::error_code failed;
+    const bool exists =
+        std::filesystem::exists(std::filesystem::symlink_status(database.Paths().data, failed));
+    return Fail((exists ? "cannot read the library: " : "no library here: ") +
+                database.OpenProblem());
+  }
+  const bool indexesSaved = LoadAsStartUpDoes(database);
   switch (request.subcommand) {
     case Subcommand::Stats:
-      return PrintStats(database);
+      return PrintStats(database, indexesSaved);
     case Subcommand::List:
       return PrintList(database, request);
     case Subcommand::Find:

@@ -7,6 +7,7 @@
 #include "media/FileInputModule.h"
 #include "media/MpegAudioCodec.h"
 #include "media/MpegFrameDecoder.h"
+#include "platform/RegularFile.h"
 
 namespace veltro::engine {
 
@@ -65,6 +66,7 @@ bool Mp3Decoder::Fail(const std::string& reason) {
 bool Mp3Decoder::Open(const std::string& path) {
   Close();
   lastError.clear();
+  if (!IsRegularFile(path)) return false;
   if (!StartFramework(path) || !DecodeFirstFrame(path)) return false;
   // Decoding restarts at the beginning: the frames decoded to learn the format are dropped.
   if (media::mf_input_seek(framework, 0) != media::kMfOk) {
@@ -74,6 +76,16 @@ bool Mp3Decoder::Open(const std::string& path) {
   ended = false;
   failuresInARow = 0;
   lastReadAudioBytes = 0;
+  return true;
+}
+
+// A FIFO or device named like a song is refused before the file input opens it, since that
+// open could wait on it for ever.
+bool Mp3Decoder::IsRegularFile(const std::string& path) {
+  std::string reason;
+  std::FILE* checked = platform::OpenRegularFileStream(path, platform::FileAccess::kRead, &reason);
+  if (checked == nullptr) return Fail(reason);
+  std::fclose(checked);
   return true;
 }
 

@@ -59,6 +59,7 @@ class Mp3Decoder final : public DecoderBase {
 
  private:
   bool Fail(const std::string& reason);
+  bool IsRegularFile(const std::string& path);
   bool StartFramework(const std::string& path);
   bool DecodeFirstFrame(const std::string& path);
   bool TakeFormat(const media::MfOutputBuffer& first, const std::string& path);

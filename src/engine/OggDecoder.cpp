@@ -1,9 +1,10 @@
 #include "engine/OggDecoder.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstring>
+
+#include "platform/RegularFile.h"
 
 namespace veltro::engine {
 
@@ -26,8 +27,9 @@ bool OggDecoder::Fail(const std::string& reason) {
 bool OggDecoder::Open(const std::string& path) {
   Close();
   lastError.clear();
-  file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return Fail("cannot open file: " + path + ": " + std::strerror(errno));
+  std::string reason;
+  file = platform::OpenRegularFileStream(path, platform::FileAccess::kRead, &reason);
+  if (file == nullptr) return Fail(reason);
   if (ov_open(file, &vorbisFile, nullptr, 0) < 0) {
     std::fclose(file);  // ov_open takes the file only when it succeeds
     file = nullptr;
@@ -48,7 +50,7 @@ bool OggDecoder::Open(const std::string& path) {
   avgBytesPerSec = channels * sampleRate * 2;
   formatRecord = platform::MakePcmFormat(static_cast<uint32_t>(sampleRate),
                                          static_cast<uint16_t>(channels), 16);
-  const double total = ov_time_total(&vorbisFile, -1);
+  const double total = PlayableSeconds(*info);
   length = total > 0 ? static_cast<int>(total) * 100 : 0;
   blockSize = 4096;
   blockMs = 4096000 / avgBytesPerSec;
@@ -56,6 +58,21 @@ bool OggDecoder::Open(const std::string& path) {
   carryLength = carryTime = 0;
   lastReadAudioBytes = 0;
   return true;
+}
+
+// A chained file is played as far as its links keep the first link's channels and rate: the
+// output format is fixed once the song is loaded, so a later link in another format ends it.
+double OggDecoder::PlayableSeconds(const vorbis_info& first) {
+  const long links = ov_streams(&vorbisFile);
+  double seconds = 0;
+  playableLinks = 0;
+  while (playableLinks < links) {
+    const vorbis_info* link = ov_info(&vorbisFile, static_cast<int>(playableLinks));
+    if (link == nullptr || link->channels != first.channels || link->rate != first.rate) break;
+    seconds += ov_time_total(&vorbisFile, static_cast<int>(playableLinks));
+    ++playableLinks;
+  }
+  return seconds;
 }
 
 void OggDecoder::Close() {
@@ -66,6 +83,7 @@ void OggDecoder::Close() {
   ended = false;
   carryLength = carryTime = 0;
   length = 0;
+  playableLinks = 0;
   lastReadAudioBytes = 0;
 }
 
@@ -75,6 +93,7 @@ long OggDecoder::DecodeUnit() {
     int section = 0;
     const long got =
         ov_read(&vorbisFile, reinterpret_cast<char*>(unit.data()), blockSize, 0, 2, 1, &section);
+    if (got > 0 && section >= playableLinks) return 0;  // a link in another format
     if (got >= 0) return got;
     if (++errors >= kMaxConsecutiveErrors) return 0;
   }

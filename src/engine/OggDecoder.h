@@ -1,6 +1,8 @@
 // Ogg Vorbis decoder over libvorbisfile: 16-bit signed little-endian interleaved output,
 // mono or stereo. Decodes in 4096-byte units and keeps the surplus of the last unit as a
-// carry for the next Read.
+// carry for the next Read. A chained file plays its links while they keep the first link's
+// channel count and sample rate; the first link in another format ends the song (and its
+// length), as the output format cannot change while a song plays.
 //
 // One thread at a time (the owning engine serialises its calls).
 #pragma once
@@ -40,7 +42,8 @@ class OggDecoder final : public DecoderBase {
 
  private:
   bool Fail(const std::string& reason);
-  long DecodeUnit();  // one ov_read of up to blockSize bytes into `unit`
+  long DecodeUnit();  // one ov_read of up to blockSize bytes into `unit`; 0 at the end
+  double PlayableSeconds(const vorbis_info& first);  // sets playableLinks
   void SetCarry(const uint8_t* bytes, size_t count);
 
   OggVorbis_File vorbisFile{};
@@ -48,6 +51,7 @@ class OggDecoder final : public DecoderBase {
   bool open = false;
   bool ended = false;
   int channels = 0;
+  long playableLinks = 0;  // links 0..playableLinks-1 share the first link's format
   int blockSize = 4096;
   int blockMs = 0;
   std::vector<uint8_t> carry;

@@ -32,11 +32,10 @@ uint32_t Le32(const uint8_t* p) {
 }  // namespace
 
 bool WavDecoder::Open(const std::string& path) {
-  auto file = platform::FileByteSource::Open(path);
-  if (!file) {
-    Close();
-    return Fail("cannot open file: " + path);
-  }
+  // Never waits on a FIFO or device named like a song; refuses them with a reason.
+  std::string reason;
+  auto file = platform::FileByteSource::Open(path, &reason);
+  if (!file) return Fail(reason);
   return OpenSource(std::move(file));
 }
 

@@ -1,11 +1,12 @@
 #include "library/EntryFile.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+
+#include "platform/RegularFile.h"
 
 namespace veltro::library {
 
@@ -45,8 +46,8 @@ std::vector<SongRecord> ReadRecords(int fd, size_t count) {
   return records;
 }
 
-int OpenForReading(const std::string& path) {
-  return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+int OpenForReading(const std::string& path, std::string* reason) {
+  return platform::OpenRegularFile(path, platform::FileAccess::kRead, reason);
 }
 
 void CloseFile(int fd) {

@@ -29,17 +29,22 @@ DatabaseHeader ReadHeader(int fd, uint64_t fileBytes);
 // Reads `count` records that follow the header; fewer when the file is shorter.
 std::vector<SongRecord> ReadRecords(int fd, size_t count);
 
-// Opens `path` for reading; -1 when it cannot be opened.
-int OpenForReading(const std::string& path);
+// Opens `path` for reading without ever waiting on it; -1 when it cannot be opened or is not a
+// regular file (a folder, FIFO, device), with `reason` (if given) saying which.
+int OpenForReading(const std::string& path, std::string* reason = nullptr);
 void CloseFile(int fd);
 
 // The whole entries at the start of file `path`, at most `count`; nullopt when the file cannot
-// be opened.
+// be opened or is not a regular file (`reason`, if given, says why). `wholeEntries`, if given,
+// receives how many whole entries the file holds, `count` or not.
 template <class Entry>
-std::optional<std::vector<Entry>> ReadEntries(const std::string& path, size_t count) {
-  const int fd = OpenForReading(path);
+std::optional<std::vector<Entry>> ReadEntries(const std::string& path, size_t count,
+                                              std::string* reason = nullptr,
+                                              uint64_t* wholeEntries = nullptr) {
+  const int fd = OpenForReading(path, reason);
   if (fd < 0) return std::nullopt;
   const uint64_t present = SizeOf(fd) / sizeof(Entry);
+  if (wholeEntries != nullptr) *wholeEntries = present;
   std::vector<Entry> entries(present < count ? static_cast<size_t>(present) : count);
   const size_t got = ReadAt(fd, 0, entries.data(), entries.size() * sizeof(Entry));
   CloseFile(fd);

@@ -12,6 +12,7 @@
 #include "library/EntryFile.h"
 #include "library/FoldedText.h"
 #include "library/MatchPattern.h"
+#include "platform/RegularFile.h"
 #include "platform/SafeWrite.h"
 
 namespace veltro::library {
@@ -56,11 +57,19 @@ Entry MakeEntry(uint32_t record, const char (&field)[N]) {
   return entry;
 }
 
-// Reads one index file into `entries`; false when it is missing.
+// Reads one index file into `entries`; false, with the reason, when it is missing or cannot
+// be read as a regular file.
 template <class Entry>
-bool ReadIndex(const std::string& path, size_t count, std::vector<Entry>& entries) {
-  auto loaded = ReadEntries<Entry>(path, count);
-  if (!loaded) return false;
+bool ReadIndex(const std::string& path, size_t count, std::vector<Entry>& entries,
+               std::string& problem) {
+  std::string reason;
+  auto loaded = ReadEntries<Entry>(path, count, &reason);
+  if (!loaded) {
+    std::error_code failed;
+    const bool missing = !std::filesystem::exists(std::filesystem::symlink_status(path, failed));
+    problem = missing ? FileName(path) + ": missing" : reason;
+    return false;
+  }
   entries = std::move(*loaded);
   return true;
 }
@@ -112,30 +121,45 @@ std::filesystem::path WorkingDirectory() {
 
 SongDatabase::SongDatabase() : SongDatabase(WorkingDirectory()) {}
 
-SongDatabase::SongDatabase(const std::filesystem::path& workingDirectory)
+SongDatabase::SongDatabase(const std::filesystem::path& workingDirectory, MissingDataFile missing)
     : paths_(LibraryPaths::In(workingDirectory)) {
-  Open();
+  Open(missing);
 }
 
 SongDatabase::~SongDatabase() {
   if (dataFile_ >= 0) close(dataFile_);
 }
 
-void SongDatabase::Open() {
+void SongDatabase::Open(MissingDataFile missing) {
   for (const std::string* path : {&paths_.data, &paths_.artistIndex, &paths_.songNameIndex,
                                   &paths_.genreIndex, &paths_.yearIndex}) {
     platform::RemoveAbandonedTemporaries(*path);
   }
-  dataFile_ = open(paths_.data.c_str(), O_RDWR | O_CLOEXEC);
-  if (dataFile_ >= 0) {
-    writable_ = true;
-  } else if (errno == ENOENT) {
+  std::error_code failed;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(paths_.data, failed))) {
+    if (missing == MissingDataFile::kLeave) {
+      openProblem_ = paths_.data + " does not exist";
+      return;
+    }
     dataFile_ = open(paths_.data.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (dataFile_ < 0) openProblem_ = Reason("cannot create", paths_.data, errno);
     writable_ = dataFile_ >= 0;
+    return;
+  }
+  OpenExistingDataFile();
+}
+
+// Read and write when allowed, else read only; anything but a regular file is refused whole.
+void SongDatabase::OpenExistingDataFile() {
+  using platform::FileAccess;
+  dataFile_ = platform::OpenRegularFile(paths_.data, FileAccess::kReadWrite, &openProblem_);
+  if (dataFile_ >= 0) {
+    writable_ = true;
+    openProblem_.clear();
   } else {
-    openProblem_ = Reason("cannot open for writing", paths_.data, errno);
-    dataFile_ = open(paths_.data.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string readProblem;
+    dataFile_ = platform::OpenRegularFile(paths_.data, FileAccess::kRead, &readProblem);
+    if (dataFile_ < 0) openProblem_ = readProblem;
   }
   if (dataFile_ >= 0) header_ = ReadHeader(dataFile_, SizeOf(dataFile_));
 }
@@ -161,17 +185,12 @@ int SongDatabase::LoadIndexes() {
 
 std::string SongDatabase::LoadIndexArrays() {
   const size_t count = records_.size();
-  const bool present = ReadIndex(paths_.artistIndex, count, artistIndex_) &&
-                       ReadIndex(paths_.songNameIndex, count, songNameIndex_) &&
-                       ReadIndex(paths_.genreIndex, count, genreIndex_) &&
-                       ReadIndex(paths_.yearIndex, count, yearIndex_);
-  if (!present) {
-    for (const std::string* path :
-         {&paths_.artistIndex, &paths_.songNameIndex, &paths_.genreIndex, &paths_.yearIndex}) {
-      if (!std::filesystem::exists(*path)) return FileName(*path) + ": missing";
-    }
-    return "an index file cannot be read";
-  }
+  std::string problem;
+  const bool present = ReadIndex(paths_.artistIndex, count, artistIndex_, problem) &&
+                       ReadIndex(paths_.songNameIndex, count, songNameIndex_, problem) &&
+                       ReadIndex(paths_.genreIndex, count, genreIndex_, problem) &&
+                       ReadIndex(paths_.yearIndex, count, yearIndex_, problem);
+  if (!present) return problem;
   const IndexProblems problems =
       FindIndexProblems(records_, {artistIndex_, songNameIndex_, genreIndex_, yearIndex_});
   return FirstProblem({{&paths_.artistIndex, problems.artist},
@@ -339,12 +358,15 @@ int SongDatabase::Search(std::string_view artist, std::string_view songName, std
   if (artistPattern.MatchesAll() && songNamePattern.MatchesAll() && genrePattern.MatchesAll() &&
       yearPattern.MatchesAll()) {
     searchResults_.assign(records_.begin(), records_.end());
+    searchResultRecords_.resize(records_.size());
+    std::iota(searchResultRecords_.begin(), searchResultRecords_.end(), 0);
     return static_cast<int>(searchResults_.size());
   }
   const auto matches = [](const WildcardPattern& pattern, const auto& field) {
     return pattern.MatchesAll() || pattern.Matches(FieldText(field));
   };
   searchResults_.clear();
+  searchResultRecords_.clear();
   // Consecutive matches are copied together, as one block.
   size_t runStart = 0;
   constexpr size_t kAhead = 8;  // records are fetched this far ahead of the match
@@ -360,6 +382,9 @@ int SongDatabase::Search(std::string_view artist, std::string_view songName, std
     if (match) continue;
     searchResults_.insert(searchResults_.end(), records_.begin() + static_cast<ptrdiff_t>(runStart),
                           records_.begin() + static_cast<ptrdiff_t>(i));
+    for (size_t record = runStart; record < i; ++record) {
+      searchResultRecords_.push_back(static_cast<int>(record));
+    }
     runStart = i + 1;
   }
   return static_cast<int>(searchResults_.size());

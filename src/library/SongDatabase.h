@@ -20,23 +20,32 @@
 
 namespace veltro::library {
 
+// What opening a library does when Data.ndb does not exist: the program creates it empty, a
+// tool that only reads the library leaves the folder as it is.
+enum class MissingDataFile { kCreate, kLeave };
+
 class SongDatabase {
  public:
   // Opens <working directory>/Data/Data.ndb for reading and writing and reads its header, or
-  // creates it empty (0 bytes until the first WriteAll) when it does not exist. An existing
-  // file that cannot be opened for writing is read but never written; a file that can be
-  // neither opened nor created leaves an empty library. In both cases CanWrite() is false and
-  // OpenProblem() says why. A file shorter than its header is an empty library (format word 1,
-  // 0 records); a header counting more records than the file holds is limited to the whole
-  // records present. The order starts as "None", the current record as 0.
+  // creates it empty (0 bytes until the first WriteAll) when it does not exist and `missing`
+  // is kCreate. The open never waits: a FIFO, device or folder in the file's place is refused,
+  // never read and never replaced. An existing file that cannot be opened for writing is read
+  // but never written; a file that is missing (kLeave), not a regular file, or can be neither
+  // opened nor created leaves an empty library (HasDataFile() false). In all these cases
+  // CanWrite() is false and OpenProblem() says why. A file shorter than its header is an empty
+  // library (format word 1, 0 records); a header counting more records than the file holds is
+  // limited to the whole records present. The order starts as "None", the current record as 0.
   SongDatabase();  // in the process's current working directory
-  explicit SongDatabase(const std::filesystem::path& workingDirectory);
+  explicit SongDatabase(const std::filesystem::path& workingDirectory,
+                        MissingDataFile missing = MissingDataFile::kCreate);
   ~SongDatabase();
   SongDatabase(const SongDatabase&) = delete;
   SongDatabase& operator=(const SongDatabase&) = delete;
 
   const LibraryPaths& Paths() const { return paths_; }
   bool CanWrite() const { return writable_; }
+  // Whether Data.ndb was opened (read-only at least); false leaves an empty library.
+  bool HasDataFile() const { return dataFile_ >= 0; }
   const std::string& OpenProblem() const { return openProblem_; }
   // Why the last write (WriteAll, RebuildIndexFiles, SetCuePosition, UpdateCurrentRecord)
   // failed; empty after a successful one.
@@ -88,6 +97,8 @@ class SongDatabase {
   int Search(std::string_view artist, std::string_view songName, std::string_view genre,
              std::string_view year);
   std::span<const SongRecord> SearchResults() const { return searchResults_; }
+  // The record number of each search result, in the same order.
+  std::span<const int> SearchResultRecords() const { return searchResultRecords_; }
 
   // Makes current the first record whose path is not before `path` (folded order); when every
   // record sorts before it, or the library is empty, the current record stays.
@@ -127,7 +138,8 @@ class SongDatabase {
   std::span<const YearIndexEntry> YearIndex() const { return yearIndex_; }
 
  private:
-  void Open();
+  void Open(MissingDataFile missing);
+  void OpenExistingDataFile();
   std::string LoadIndexArrays();
   void BuildIndexesInRecordOrder();
   bool WriteIndexes(std::vector<platform::PendingFile>& files, size_t first);
@@ -157,6 +169,7 @@ class SongDatabase {
   std::vector<YearIndexEntry> yearIndex_;
   std::vector<SongRecord> stagingList_;
   std::vector<SongRecord> searchResults_;
+  std::vector<int> searchResultRecords_;
   int currentRecord_ = 0;
   char orderName_[12] = "None";
   int indexCursors_[4] = {0, 0, 0, 0};

@@ -1,6 +1,7 @@
 // Runs `veltro-cli library` as a real process in a folder holding a library written by
 // SongDatabase, and checks its exact output, its exit status and what it leaves on disk.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -66,11 +67,15 @@ std::string Row(int row, int record) {
 class LibraryCliTest : public ::testing::Test {
  protected:
   // Runs veltro-cli library with `arguments` in `folder` (the library's folder by default).
-  RunResult Run(const std::string& arguments) { return RunIn(dir.Path(), arguments); }
-  RunResult RunIn(const std::filesystem::path& folder, const std::string& arguments) {
+  // `prefix` goes before the program (a time limit, say).
+  RunResult Run(const std::string& arguments, const std::string& prefix = "") {
+    return RunIn(dir.Path(), arguments, prefix);
+  }
+  RunResult RunIn(const std::filesystem::path& folder, const std::string& arguments,
+                  const std::string& prefix = "") {
     const std::string errors = scratch.File("stderr");
-    const std::string command = "cd '" + folder.string() + "' && " + VELTRO_CLI + " library " +
-                                arguments + " 2>'" + errors + "'";
+    const std::string command = "cd '" + folder.string() + "' && " + prefix + VELTRO_CLI +
+                                " library " + arguments + " 2>'" + errors + "'";
     const testing::ShellRun run = testing::RunShell(command);
     return RunResult{run.status, run.output, ReadBytes(errors)};
   }
@@ -98,19 +103,25 @@ TEST_F(LibraryCliTest, ListsWindowsOfEachOrder) {
   EXPECT_EQ(beyond.out, "");
 }
 
-TEST_F(LibraryCliTest, FindJumpsToThePrefixOrStaysWhenEverythingSortsBefore) {
+TEST_F(LibraryCliTest, FindJumpsToThePrefixAndSaysWhenNothingMatches) {
   WriteSongs(dir.Path());
   EXPECT_EQ(Run("find artist b").out, Row(1, 0));
   EXPECT_EQ(Run("find artist 'the b'").out, Row(3, 2));
   EXPECT_EQ(Run("find songname pea").out, Row(2, 3));
   EXPECT_EQ(Run("find year 197").out, Row(3, 1));
-  EXPECT_EQ(Run("find genre ''").out, Row(0, 4));
-  // Between keys: the first key after the text.
-  EXPECT_EQ(Run("find genre q").out, Row(3, 0));
-  // Every artist sorts before zzz: the row of the last jump, none yet in this run.
+  const RunResult empty = Run("find genre ''");
+  EXPECT_EQ(empty.out, Row(0, 4));
+  EXPECT_EQ(empty.err, "");
+  // Between keys: the first key after the text, said to be no match.
+  const RunResult between = Run("find genre q");
+  EXPECT_EQ(between.status, 0) << between.err;
+  EXPECT_EQ(between.out, Row(3, 0));
+  EXPECT_EQ(between.err, "veltro-cli: find: no genre starts with 'q'; the next one is shown\n");
+  // Every artist sorts before zzz: no row is shown as if it matched.
   const RunResult miss = Run("find artist zzz");
-  EXPECT_EQ(miss.status, 0) << miss.err;
-  EXPECT_EQ(miss.out, Row(0, 1));
+  EXPECT_EQ(miss.status, 1);
+  EXPECT_EQ(miss.out, "");
+  EXPECT_EQ(miss.err, "veltro-cli: find: no artist starts with 'zzz' or sorts after it\n");
 }
 
 TEST_F(LibraryCliTest, SearchPrintsMatchesInPathOrderWithTheirRecordNumbers) {
@@ -129,6 +140,25 @@ TEST_F(LibraryCliTest, SearchTellsPathsApartThatDifferOnlyInCase) {
             "2 results\n0\t0\tOne\tUpper\t\t\t0:02\t/x/Song.MP3\n"
             "1\t1\tTwo\tLower\t\t\t0:01\t/x/song.MP3\n");
   EXPECT_EQ(Run("search lower '' '' ''").out, "0 results\n");  // letter case folded
+}
+
+// A record file out of path order (damaged, or written by another program): each result
+// still names the record it came from.
+TEST_F(LibraryCliTest, SearchNamesEachResultsRecordWhenRecordsAreOutOfPathOrder) {
+  std::filesystem::create_directory(dir.Path() / "Data");
+  const SongRecord songs[] = {MakeRecord("C", "c", "", "", "/m/c.mp3", 1000),
+                              MakeRecord("A", "a", "", "", "/m/a.mp3", 1000),
+                              MakeRecord("B", "b", "", "", "/m/b.mp3", 1000)};
+  const library::DatabaseHeader header{1, 3};
+  std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+  bytes.append(reinterpret_cast<const char*>(songs), sizeof songs);
+  WriteBytes(dir.File("Data/Data.ndb"), bytes);
+  const RunResult all = Run("search '' '' '' ''");
+  EXPECT_EQ(all.status, 0) << all.err;
+  EXPECT_EQ(all.out,
+            "3 results\n0\t0\tC\tc\t\t\t0:01\t/m/c.mp3\n1\t1\tA\ta\t\t\t0:01\t/m/a.mp3\n"
+            "2\t2\tB\tb\t\t\t0:01\t/m/b.mp3\n");
+  EXPECT_EQ(Run("search c '' '' ''").out, "1 results\n0\t0\tC\tc\t\t\t0:01\t/m/c.mp3\n");
 }
 
 TEST_F(LibraryCliTest, StatsRebuildsAMissingIndexAsStartUpDoes) {
@@ -173,15 +203,102 @@ TEST_F(LibraryCliTest, CheckNamesTheDamagedIndexAndChangesNothing) {
   EXPECT_EQ(std::filesystem::file_size(IndexFile("y.ndx")), 3 * sizeof(YearIndexEntry));
 }
 
-TEST_F(LibraryCliTest, EmptyLibraryHasNothingToFind) {
+// The record file is created by the program, never by a command that only reads.
+TEST_F(LibraryCliTest, ReaderCommandsNeverCreateTheRecordFile) {
   std::filesystem::create_directory(dir.Path() / "Data");
+  const std::string data = std::filesystem::canonical(dir.Path()).string() + "/Data/Data.ndb";
+  for (const char* command : {"stats", "list", "find artist a", "search a b c d"}) {
+    const RunResult run = Run(command);
+    EXPECT_EQ(run.status, 1) << command;
+    EXPECT_EQ(run.out, "") << command;
+    EXPECT_EQ(run.err, "veltro-cli: no library here: " + data + " does not exist\n") << command;
+  }
+  const RunResult check = Run("check");
+  EXPECT_EQ(check.status, 1);
+  EXPECT_EQ(check.out, "Data.ndb: missing\n");
+  EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "Data"));
+
+  WriteLibrary(dir.Path(), {});
   const RunResult find = Run("find artist a");
   EXPECT_EQ(find.status, 1);
-  EXPECT_EQ(find.out, "");
   EXPECT_EQ(find.err, "veltro-cli: library is empty\n");
-  // Loading as start-up does created the record file empty and wrote the empty indexes.
   EXPECT_EQ(Run("check").out, "library consistent: 0 records\n");
-  EXPECT_EQ(Run("stats").out, "records: 0\nformat word: 1\nwritable: yes\nindexes: consistent\n");
+}
+
+// A FIFO, device or folder where a library file belongs is reported at once: no command waits
+// on it, reads a device as a library, or puts a file in its place.
+TEST_F(LibraryCliTest, SpecialFilesInPlaceOfLibraryFilesAreReportedNotWaitedOn) {
+  enum class Kind { kFifo, kDevice, kFolder };
+  const struct {
+    const char* file;
+    Kind kind;
+    const char* command;
+    int status;
+    const char* reason;  // in standard output or standard error
+  } cases[] = {
+      {"Data.ndb", Kind::kFifo, "stats", 1, "Data.ndb is a FIFO, not a regular file"},
+      {"Data.ndb", Kind::kFifo, "list", 1, "Data.ndb is a FIFO, not a regular file"},
+      {"Data.ndb", Kind::kFifo, "check", 1, "Data.ndb is a FIFO, not a regular file"},
+      {"Data.ndb", Kind::kDevice, "search '' '' '' ''", 1, "Data.ndb is a device"},
+      {"Data.ndb", Kind::kDevice, "check", 1, "Data.ndb is a device, not a regular file"},
+      {"Data.ndb", Kind::kFolder, "stats", 1, "Data.ndb is a folder, not a regular file"},
+      {"Data.ndb", Kind::kFolder, "check", 1, "Data.ndb is a folder, not a regular file"},
+      {"a.ndx", Kind::kFifo, "stats", 1, "a.ndx is a FIFO, not a regular file"},
+      {"a.ndx", Kind::kFifo, "check", 1, "a.ndx is a FIFO, not a regular file"},
+      {"y.ndx", Kind::kDevice, "find year 19", 0, "cannot replace"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + ", " + c.command);
+    WriteSongs(dir.Path());
+    const std::string path = IndexFile(c.file);
+    std::filesystem::remove(path);
+    if (c.kind == Kind::kFifo) {
+      ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+    } else if (c.kind == Kind::kDevice) {
+      std::filesystem::create_symlink("/dev/zero", path);
+    } else {
+      std::filesystem::create_directory(path);
+    }
+    const RunResult run = Run(std::string(c.command), "timeout 10 ");
+    EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_NE((run.out + run.err).find(c.reason), std::string::npos) << run.out << run.err;
+    EXPECT_EQ(std::filesystem::symlink_status(path).type(),
+              c.kind == Kind::kFifo     ? std::filesystem::file_type::fifo
+              : c.kind == Kind::kDevice ? std::filesystem::file_type::symlink
+                                        : std::filesystem::file_type::directory);
+    std::filesystem::remove(path);
+  }
+}
+
+// Indexes that hold more entries than Data.ndb has records do not index it, whatever the
+// first entries say: an emptied record file beside full indexes is not a consistent library.
+TEST_F(LibraryCliTest, CheckReportsIndexesWithMoreEntriesThanRecords) {
+  WriteSongs(dir.Path());
+  WriteBytes(IndexFile("y.ndx"), ReadBytes(IndexFile("y.ndx")) + std::string(12, '\0'));
+  const RunResult extra = Run("check");
+  EXPECT_EQ(extra.status, 1);
+  EXPECT_EQ(extra.out, "y.ndx: holds 6 entries, the library has 5 records\n");
+
+  WriteBytes(IndexFile("Data.ndb"), "");
+  const RunResult emptied = Run("check");
+  EXPECT_EQ(emptied.status, 1);
+  EXPECT_EQ(emptied.out,
+            "a.ndx: holds 5 entries, the library has 0 records\n"
+            "s.ndx: holds 5 entries, the library has 0 records\n"
+            "g.ndx: holds 5 entries, the library has 0 records\n"
+            "y.ndx: holds 6 entries, the library has 0 records\n");
+}
+
+// stats reports the state of the library: when the rebuilt indexes could not be saved, it
+// must not exit as if all were well.
+TEST_F(LibraryCliTest, StatsFailsWhenTheRebuiltIndexesCannotBeWritten) {
+  WriteSongs(dir.Path());
+  std::filesystem::remove(IndexFile("a.ndx"));
+  std::filesystem::create_directory(IndexFile("a.ndx"));
+  const RunResult stats = Run("stats");
+  EXPECT_EQ(stats.status, 1);
+  EXPECT_EQ(stats.err.rfind("veltro-cli: cannot rewrite the index files: ", 0), 0u) << stats.err;
+  EXPECT_TRUE(std::filesystem::is_directory(IndexFile("a.ndx")));
 }
 
 TEST_F(LibraryCliTest, RefusesWithoutALibraryOrWithBadArguments) {

@@ -2,6 +2,7 @@
 // an engine on manual sound devices, and rendering helpers.
 #pragma once
 
+#include <ogg/ogg.h>
 #include <soundtouch/SoundTouch.h>
 
 #include <algorithm>
@@ -73,6 +74,36 @@ inline std::vector<int16_t> PlayToEnd(engine::PlayerEngine& engine,
     }
   }
   return all;
+}
+
+// Writes to `path` a chained Ogg Vorbis file: `first` (44.1 kHz stereo, `firstSeconds`) then
+// a second stream of `secondSeconds` in `channels` and `rateHz`, under its own serial number
+// as chaining requires. False when a link cannot be encoded.
+inline bool WriteChainedOgg(const std::string& path, double firstSeconds, int channels,
+                            uint32_t rateHz, double secondSeconds) {
+  const std::string head = path + ".head";
+  const std::string tail = path + ".tail";
+  if (!WriteOgg(head, MusicLike(44100, firstSeconds, 2), 2, 44100) ||
+      !WriteOgg(tail, MusicLike(rateHz, secondSeconds, channels, 7), channels, rateHz)) {
+    return false;
+  }
+  std::string chain = ReadBytes(head);
+  const std::string second = ReadBytes(tail);
+  ogg_sync_state sync;
+  ogg_sync_init(&sync);
+  char* buffer = ogg_sync_buffer(&sync, static_cast<long>(second.size()));
+  std::copy(second.begin(), second.end(), buffer);
+  ogg_sync_wrote(&sync, static_cast<long>(second.size()));
+  ogg_page page;
+  while (ogg_sync_pageout(&sync, &page) == 1) {
+    page.header[14] ^= 0x80;  // a serial number different from the first stream's
+    ogg_page_checksum_set(&page);
+    chain.append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
+    chain.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
+  }
+  ogg_sync_clear(&sync);
+  WriteBytes(path, chain);
+  return true;
 }
 
 }  // namespace veltro::testing

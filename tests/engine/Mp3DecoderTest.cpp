@@ -382,8 +382,8 @@ TEST_F(Mp3DecoderTest, FilesWithoutMpegAudioFailToOpenWithAReason) {
   testing::WriteBytes(empty, "");
   const struct {
     std::string path, reason;
-  } cases[] = {{dir.File("missing.mp3"), "cannot open file"},
-               {dir.Path().string(), "no MPEG audio"},  // a folder reads as empty
+  } cases[] = {{dir.File("missing.mp3"), "cannot open"},
+               {dir.Path().string(), "is a folder, not a regular file"},
                {text, "no MPEG audio"},
                {empty, "no MPEG audio"}};
   Mp3Decoder decoder;

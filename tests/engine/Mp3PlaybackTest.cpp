@@ -153,9 +153,8 @@ TEST_F(Mp3PlaybackTest, FilesWithoutMpegAudioDoNotLoad) {
   testing::WriteBytes(empty, "");
   const struct {
     std::string path, reason;
-  } cases[] = {{dir.File("missing.mp3"), "cannot open file"},
-               {text, "no MPEG audio"},
-               {empty, "no MPEG audio"}};
+  } cases[] = {
+      {dir.File("missing.mp3"), "cannot open"}, {text, "no MPEG audio"}, {empty, "no MPEG audio"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     ASSERT_TRUE(engine.Load(good, 7, ".MP3")) << engine.LastError();

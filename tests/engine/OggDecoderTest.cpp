@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/EngineHarness.h"
 #include "engine/OggDecoder.h"
 #include "support/Fixtures.h"
 #include "support/TempDir.h"
@@ -139,6 +140,49 @@ TEST(OggDecoder, RefusesMoreThanTwoChannels) {
   EXPECT_FALSE(decoder.Open(path));
   EXPECT_NE(decoder.LastError().find("3 channels"), std::string::npos) << decoder.LastError();
   EXPECT_EQ(OpenDescriptors(), before);
+}
+
+// The output format is fixed when a song opens: a later link in another channel count or
+// rate ends the song where it starts, while a link in the same format plays on.
+TEST(OggDecoder, ChainedFileEndsWhereALinkChangesFormat) {
+  const struct {
+    int channels;
+    uint32_t rateHz;
+    int lengthHundredths;
+    bool playsSecondLink;
+  } cases[] = {
+      {2, 44100, 300, true},  // same format: one song of both links
+      {1, 44100, 100, false},
+      {2, 48000, 100, false},
+      {2, 22050, 100, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.channels) + " channels, " + std::to_string(c.rateHz) + " Hz");
+    testing::TempDir dir;
+    const std::string chain = dir.File("chain.ogg");
+    ASSERT_TRUE(testing::WriteChainedOgg(chain, 1.5, c.channels, c.rateHz, 2.0));
+    std::vector<uint8_t> firstLink = DecodeWhole(chain + ".head");
+    if (c.playsSecondLink) {
+      const std::vector<uint8_t> secondLink = DecodeWhole(chain + ".tail");
+      firstLink.insert(firstLink.end(), secondLink.begin(), secondLink.end());
+    }
+    const std::vector<uint8_t>& expected = firstLink;
+    OggDecoder decoder;
+    ASSERT_TRUE(decoder.Open(chain)) << decoder.LastError();
+    EXPECT_EQ(decoder.Length(), c.lengthHundredths);
+    EXPECT_EQ(decoder.Format().samplesPerSec, 44100u);
+    std::vector<uint8_t> all;
+    std::vector<uint8_t> block(16384);
+    while (decoder.Read(block.data(), 16384) == DecoderBase::kOk) {
+      all.insert(all.end(), block.begin(), block.end());
+      ASSERT_LT(all.size(), 4 * expected.size());
+    }
+    all.insert(all.end(), block.begin(), block.begin() + decoder.LastReadAudioBytes());
+    EXPECT_EQ(all.size(), expected.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), all.begin(), all.end()));
+    decoder.Seek(250);  // inside the second link
+    EXPECT_EQ(decoder.Read(block.data(), 16384) == DecoderBase::kOk, c.playsSecondLink);
+  }
 }
 
 }  // namespace

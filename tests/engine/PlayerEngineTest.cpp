@@ -1,8 +1,10 @@
 // PlayerEngine end to end on manual sound devices: buffer contents after Prime, the refill
 // schedule, end-of-song counting, volumes, the time text and failure handling.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "engine/EngineHarness.h"
 #include "engine/OggDecoder.h"
@@ -166,6 +168,23 @@ TEST_F(PlayerEngineTest, ShortSongEndsAfterItsOnlyHalfIsPlayed) {
   EXPECT_EQ(testing::LastLoudSample(left, 0.02) / 100, testing::LastLoudSample(source, 0.02) / 100);
 }
 
+// A chained Ogg file whose second link is 48 kHz plays its 44.1 kHz first link and ends
+// there, instead of playing the second link at the wrong speed.
+TEST_F(PlayerEngineTest, ChainedOggEndsWhereALinkChangesFormat) {
+  const std::string chain = dir.File("chain.ogg");
+  ASSERT_TRUE(testing::WriteChainedOgg(chain, 1.0, 2, 48000, 2.0));
+  ASSERT_TRUE(engine.Load(chain, 7, ".OGG")) << engine.LastError();
+  EXPECT_EQ(engine.Length(), 100);
+  engine.Prime(0);
+  size_t endFrame = 0;
+  const auto played = testing::PlayToEnd(engine, mainDevice, endFrame);
+  ASSERT_GT(endFrame, 0u) << "the song never ended";
+  EXPECT_LT(endFrame, 44100u * 3 / 2);
+  const double lastLoudSeconds =
+      static_cast<double>(testing::LastLoudSample(testing::Channel(played, 2, 0), 0.02)) / 44100;
+  EXPECT_NEAR(lastLoudSeconds, 1.0, 0.05);
+}
+
 TEST_F(PlayerEngineTest, MainAndMonitorCarryTheSameAudioWithTheirOwnVolumes) {
   SoundDevice monitorDevice;
   ASSERT_TRUE(monitorDevice.OpenManual());
@@ -224,6 +243,14 @@ TEST_F(PlayerEngineTest, LoadFailuresLeaveTheEngineUnloadedWithAReason) {
   const std::string garbageWav = dir.File("garbage.wav");
   testing::WriteBytes(garbageOgg, std::string(3000, 'z'));
   testing::WriteBytes(garbageWav, std::string(3000, 'z'));
+  // Special files named like songs: opening one must neither wait for a writer nor read a
+  // device.
+  const std::string fifo = dir.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0644), 0);
+  const std::string folder = dir.File("folder.wav");
+  std::filesystem::create_directory(folder);
+  const std::string device = dir.File("device.ogg");
+  std::filesystem::create_symlink("/dev/zero", device);
   const struct {
     std::string path, extension, reason;
   } cases[] = {
@@ -233,6 +260,11 @@ TEST_F(PlayerEngineTest, LoadFailuresLeaveTheEngineUnloadedWithAReason) {
       {garbageWav, ".WAV", "not a WAV"},
       {good, ".FLAC", "unsupported file type"},
       {good, ".MP3", "no MPEG audio"},  // a WAV file named as an MP3 song
+      {fifo, ".WAV", "is a FIFO, not a regular file"},
+      {fifo, ".OGG", "is a FIFO, not a regular file"},
+      {fifo, ".MP3", "is a FIFO, not a regular file"},
+      {folder, ".WAV", "is a folder, not a regular file"},
+      {device, ".OGG", "is a device, not a regular file"},
   };
   for (const auto& c : cases) {
     ASSERT_TRUE(engine.Load(good, 7, ".WAV"));

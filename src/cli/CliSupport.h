@@ -16,6 +16,15 @@ inline int Fail(std::string_view message) {
   return 1;
 }
 
+// Exit status of a command the user stopped with Ctrl-C (128 + SIGINT, as shells report it).
+inline constexpr int kExitInterrupted = 130;
+
+// Says "veltro-cli: interrupted" on standard error; returns kExitInterrupted.
+inline int Interrupted() {
+  Fail("interrupted");
+  return kExitInterrupted;
+}
+
 // The whole number `text` spells out completely, or nothing.
 inline std::optional<int> ParseInt(std::string_view text) {
   int value = 0;

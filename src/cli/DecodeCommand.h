@@ -1,16 +1,19 @@
 // `veltro-cli decode IN OUT [--channels N] [--downsample N]`: decodes an MPEG audio file through
-// the media framework (MPEG audio codec) into 16-bit PCM. The stream information is printed to
-// stderr. OUT picks one of two ways:
-// - OUT starting with "wav:", "raw:", "aiff:" or "sun:", or OUT "-" (standard output): the
-//   framework's streaming way. IN is read by the file input module (IN "-" reads standard
-//   input) and the PCM goes frame by frame through mf_play to the file output module: "wav:" a
-//   RIFF WAVE file in the first frame's format (its sizes completed at the end when the file can
-//   be repositioned, so not on a pipe), the other prefixes and "-" the samples alone, each frame
-//   in its own channel count. OUT is written while decoding; a failed decode removes it.
-// - Any other OUT: IN is read whole into memory (memory input module). OUT ending in ".wav"
-//   (any letter case) becomes a RIFF WAVE file in the first frame's channel count; any other
-//   name gets raw little-endian samples, each frame in its own channel count. OUT is replaced
-//   atomically and only after a successful decode.
+// the media framework (file input module, MPEG audio codec) into 16-bit PCM, one frame per
+// mf_decode call as the decks decode, reading IN as a stream in bounded memory whatever its
+// size. IN "-" is standard input (an ID3v2 tag in front is skipped there too). The stream
+// information is printed to stderr. OUT picks the format:
+// - "wav:FILE": a RIFF WAVE file in the first frame's format, each frame in its own channel
+//   count; "raw:FILE", "aiff:FILE", "sun:FILE" and "-" (standard output): the samples alone,
+//   each frame in its own channel count ("wav:-" puts the header on standard output);
+// - any other OUT ending in ".wav" (any letter case): a RIFF WAVE file in the first frame's
+//   channel count (a mono frame duplicated, a stereo frame averaged); else raw samples, each
+//   frame in its own channel count.
+// A regular OUT (or a new one) is written into a temporary beside it that replaces it only after
+// a complete decode; a failed or interrupted decode leaves the old OUT as it was. A device or
+// FIFO OUT (/dev/null, a named pipe) is written straight and never removed, and is opened only
+// once the first frame is decoded. OUT naming IN itself is refused. A WAVE header's sizes are
+// completed at the end when the output can be repositioned (not on a pipe).
 #pragma once
 
 #include <string_view>
@@ -19,8 +22,8 @@
 namespace veltro::cli {
 
 // Runs the decode subcommand; `args` are the words after "decode". Main thread only. Returns
-// the exit status: 0 success, 1 failure (IN unreadable, no MPEG audio in IN, OUT not written;
-// one line on stderr), 2 usage. With OUT "-" the command closes standard output at the end.
+// the exit status: 0 success, 1 failure (IN unreadable or not a regular file, no MPEG audio in
+// IN, OUT not written; one line on stderr), 2 usage, 130 interrupted (Ctrl-C).
 int RunDecodeCommand(const std::vector<std::string_view>& args);
 
 }  // namespace veltro::cli

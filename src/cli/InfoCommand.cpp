@@ -2,48 +2,30 @@
 // search limit) and a frame limit of the user's choice, printed field by field.
 #include "cli/InfoCommand.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
 #include "media/Id3Genre.h"
 #include "media/Mp3InfoScanner.h"
+#include "media/MpegHeader.h"
+#include "platform/Interrupt.h"
+#include "platform/RegularFile.h"
 #include "platform/TextEncoding.h"
 
 namespace veltro::cli {
 namespace {
 
 constexpr int kExitUsage = 2;
-constexpr int kDefaultFrameLimit = 50;
-
-struct InfoOptions {
-  std::string path;
-  int frameLimit = kDefaultFrameLimit;
-};
 
 int Usage() {
   std::fprintf(stderr, "usage: veltro-cli info FILE [--frames N]\n");
   return kExitUsage;
-}
-
-// An error text on bad arguments.
-std::optional<std::string> ParseOptions(const std::vector<std::string_view>& args,
-                                        InfoOptions& options) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    if (arg == "--frames" && i + 1 < args.size()) {
-      const auto frames = ParseInt(args[++i]);
-      if (!frames || *frames < 0) return "--frames takes a number of frames, 0 for all";
-      options.frameLimit = *frames;
-    } else if (!arg.starts_with("--") && options.path.empty()) {
-      options.path = std::string(arg);
-    } else {
-      return "unexpected argument '" + std::string(arg) + "'";
-    }
-  }
-  if (options.path.empty()) return "info needs a file";
-  return std::nullopt;
 }
 
 const char* CodeName(int code) {
@@ -73,13 +55,16 @@ void PrintNumber(const char* name, int value) {
   }
 }
 
-// ID3v1 texts are single-byte Windows-1252; printed as UTF-8.
+// ID3v1 texts are single-byte Windows-1252; printed as UTF-8, control bytes as \xHH so that a
+// tag cannot break the line or drive the terminal.
 void PrintText(const char* name, const char* text) {
   if (text == nullptr) {
     std::printf("%s: (no ID3v1 tag)\n", name);
     return;
   }
-  std::printf("%s: %s\n", name, platform::ToUtf8FromTagText(text).c_str());
+  std::string line = std::string(name) + ": ";
+  AppendPrintable(line, platform::ToUtf8FromTagText(text));
+  std::printf("%s\n", line.c_str());
 }
 
 void PrintInfo(const media::Mp3Info& info) {
@@ -103,25 +88,89 @@ void PrintInfo(const media::Mp3Info& info) {
   std::printf("flags: 0x%x\n", static_cast<unsigned>(info.flags));
 }
 
+// A free-format frame header: every field valid but the bitrate, which the header leaves out
+// (index 0). Such streams are not decoded here, so the scan finds no frame in them.
+bool IsFreeFormatHeader(uint32_t word) {
+  constexpr int kAllowedWithEveryMode = 8;  // 128 kbit/s, valid for every level, layer and mode
+  if (!media::HasSyncWord(word)) return false;
+  media::MpegFrameHeader header = media::UnpackHeader(word);
+  if (header.bitrateIndex != 0) return false;
+  header.bitrateIndex = kAllowedWithEveryMode;
+  return media::IsValidHeader(header);
+}
+
+// True when the head of the file (behind an ID3v2 tag) holds the same free-format header at
+// least twice: a free-format stream, not a chance pattern.
+bool HoldsFreeFormatAudio(const std::string& path) {
+  constexpr size_t kHeadBytes = 64 * 1024;
+  std::FILE* file = platform::OpenRegularFileStream(path, platform::FileAccess::kRead);
+  if (file == nullptr) return false;
+  std::vector<uint8_t> head(kHeadBytes);
+  size_t got = std::fread(head.data(), 1, head.size(), file);
+  if (got >= 10 && std::memcmp(head.data(), "ID3", 3) == 0) {
+    long tagBytes = 0;  // 28-bit synchsafe size, then the 10 header bytes
+    for (size_t i = 6; i < 10; ++i) tagBytes = tagBytes * 128 + (head[i] & 0x7F);
+    got = std::fseek(file, tagBytes + 10, SEEK_SET) == 0
+              ? std::fread(head.data(), 1, head.size(), file)
+              : 0;
+  }
+  std::fclose(file);
+  std::optional<uint32_t> first;
+  for (size_t i = 0; i + 4 <= got; ++i) {
+    const uint32_t word = (uint32_t{head[i]} << 24) | (uint32_t{head[i + 1]} << 16) |
+                          (uint32_t{head[i + 2]} << 8) | uint32_t{head[i + 3]};
+    if (!IsFreeFormatHeader(word)) continue;
+    if (first && *first == word) return true;
+    if (!first) first = word;
+  }
+  return false;
+}
+
+// Stops the walk once the user asked to stop (Ctrl-C).
+int StopWhenInterrupted(void* /*clientData*/, const media::Mp3InfoFrame* /*frame*/) {
+  return platform::InterruptRequested() ? 1 : 0;
+}
+
+// Why `path` could not be opened, in the platform's words ("x.mp3 is a FIFO, not a regular
+// file"), or the scanner's code name when it opens after all.
+std::string OpenFailureReason(const std::string& path, int code) {
+  std::string reason;
+  std::FILE* file = platform::OpenRegularFileStream(path, platform::FileAccess::kRead, &reason);
+  if (file == nullptr) return reason;
+  std::fclose(file);
+  return CodeName(code);
+}
+
 }  // namespace
 
 int RunInfoCommand(const std::vector<std::string_view>& args) {
   InfoOptions options;
-  if (const auto error = ParseOptions(args, options)) {
-    std::fprintf(stderr, "veltro-cli: %s\n", error->c_str());
+  if (const auto error = ParseInfoArguments(args, options)) {
+    Fail(*error);
     return Usage();
   }
   media::Mp3InfoScanner* scanner = nullptr;
   if (media::mp3info_new(&scanner) != media::kMp3InfoOk) return Fail("out of memory");
   media::Mp3Info info{};
-  const int result = media::mp3info_scan(scanner, options.path.c_str(), nullptr, nullptr, &info, 0,
-                                         0, options.frameLimit);
-  if (result == media::kMp3InfoOk) PrintInfo(info);
+  const int result = media::mp3info_scan(scanner, options.path.c_str(), StopWhenInterrupted,
+                                         nullptr, &info, 0, 0, options.frameLimit);
   media::mp3info_delete(scanner);
+  if (platform::InterruptRequested()) return Interrupted();
+  if (result == media::kMp3InfoCannotOpen) {
+    return Fail("cannot scan " + options.path + ": code " + std::to_string(result) + " (" +
+                OpenFailureReason(options.path, result) + ")");
+  }
   if (result != media::kMp3InfoOk) {
     return Fail("cannot scan " + options.path + ": code " + std::to_string(result) + " (" +
                 CodeName(result) + ")");
   }
+  if (info.frames == 0 && HoldsFreeFormatAudio(options.path)) {
+    return Fail(options.path +
+                " holds free-format MPEG audio (no bitrate in its frame headers),"
+                " which cannot be scanned");
+  }
+  if (info.frames == 0) return Fail(options.path + " holds no MPEG audio");
+  PrintInfo(info);
   return 0;
 }
 

@@ -10,8 +10,10 @@ namespace veltro::cli {
 
 // Runs the info subcommand; `args` are the words after "info". N is the number of frames to
 // walk (default 50, as the folder scan; 0 walks the whole file). Main thread only; prints to
-// stdout, errors to stderr. Returns the exit status: 0 success, 1 the scan failed (one line on
-// stderr naming the scanner's code), 2 usage.
+// stdout, errors to stderr; tag texts are printed with control bytes as \xHH. Returns the exit
+// status: 0 success, 1 the scan failed or found no MPEG audio (one line on stderr naming the
+// scanner's code or the reason: a FIFO, device or folder is refused without waiting on it),
+// 2 usage, 130 interrupted (Ctrl-C).
 int RunInfoCommand(const std::vector<std::string_view>& args);
 
 }  // namespace veltro::cli

@@ -1,25 +1,26 @@
 // veltro-cli: the command-line companion. `devices` lists the output devices; `play` plays one
 // song on one deck engine to its end, driven by the 100 ms timer exactly as a deck drives it.
+// Ctrl-C asks every command to stop (exit status 130); any failure that escapes a command ends
+// the program with one line and status 1.
 #include <algorithm>
-#include <atomic>
 #include <cctype>
-#include <charconv>
 #include <chrono>
 #include <condition_variable>
-#include <csignal>
 #include <cstdio>
+#include <exception>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
 #include "cli/DecodeCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/LibraryCommand.h"
 #include "cli/TagsCommand.h"
 #include "engine/PlayerEngine.h"
+#include "platform/Interrupt.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/sound/SoundDevice.h"
 #include "platform/sound/SoundSystem.h"
@@ -27,26 +28,16 @@
 namespace {
 
 using veltro::cli::Fail;
-using veltro::cli::ParseInt;
+using veltro::cli::kExitInterrupted;
+using veltro::cli::PlayOptions;
 using veltro::engine::PlayerEngine;
+using veltro::platform::InterruptRequested;
 using veltro::platform::PeriodicTimer;
 using veltro::platform::sound::SoundDevice;
 using veltro::platform::sound::SoundSystem;
 
 constexpr int kEndWarningSeconds = 7;
 constexpr int kEndedRefills = 3;
-constexpr int kPitchMin = -127;
-constexpr int kPitchMax = 128;
-
-std::atomic<bool> interrupted{false};
-
-struct PlayOptions {
-  std::string path;
-  std::string deviceGuid;  // "" = system default output
-  int pitch = 0;           // tenths of a percent
-  bool masterTempo = false;
-  int startHundredths = 0;
-};
 
 int Usage() {
   std::fprintf(stderr,
@@ -81,37 +72,6 @@ int ListDevices() {
   return 0;
 }
 
-// Parses the arguments after "play"; an error text on bad input.
-std::optional<std::string> ParsePlayOptions(const std::vector<std::string_view>& args,
-                                            PlayOptions& options) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    const bool hasValue = i + 1 < args.size();
-    if (arg == "--mastertempo") {
-      options.masterTempo = true;
-    } else if (arg == "--device" && hasValue) {
-      const std::string_view guid = args[++i];
-      options.deviceGuid = guid == "null" ? SoundSystem::NullOutputGuid() : std::string(guid);
-    } else if (arg == "--pitch" && hasValue) {
-      const auto pitch = ParseInt(args[++i]);
-      if (!pitch || *pitch < kPitchMin || *pitch > kPitchMax) {
-        return "--pitch takes a whole number from -127 to 128 (tenths of a percent)";
-      }
-      options.pitch = *pitch;
-    } else if (arg == "--start" && hasValue) {
-      const auto start = ParseInt(args[++i]);
-      if (!start || *start < 0) return "--start takes a position in hundredths of a second";
-      options.startHundredths = *start;
-    } else if (!arg.starts_with("--") && options.path.empty()) {
-      options.path = std::string(arg);
-    } else {
-      return "unexpected argument '" + std::string(arg) + "'";
-    }
-  }
-  if (options.path.empty()) return "play needs a file";
-  return std::nullopt;
-}
-
 // Services the engine every 100 ms until the song has ended or the user interrupts, printing
 // the elapsed time once a second.
 void PlayToEnd(PlayerEngine& engine) {
@@ -129,7 +89,7 @@ void PlayToEnd(PlayerEngine& engine) {
       std::chrono::milliseconds(100));
   auto nextPrint = std::chrono::steady_clock::now();
   std::unique_lock lock(mutex);
-  while (engine.EndCount() < kEndedRefills && !interrupted.load()) {
+  while (engine.EndCount() < kEndedRefills && !InterruptRequested()) {
     changed.wait_for(lock, std::chrono::milliseconds(100));
     if (std::chrono::steady_clock::now() >= nextPrint) {
       nextPrint += std::chrono::seconds(1);
@@ -143,11 +103,12 @@ void PlayToEnd(PlayerEngine& engine) {
 }
 
 int Play(const PlayOptions& options) {
+  const std::string deviceGuid =
+      options.device == "null" ? SoundSystem::NullOutputGuid() : options.device;
   SoundDevice device;
-  if (!device.Open(options.deviceGuid)) {
-    return Fail("cannot open sound device " + (options.deviceGuid.empty()
-                                                   ? std::string("(default output)")
-                                                   : options.deviceGuid));
+  if (!device.Open(deviceGuid)) {
+    return Fail("cannot open sound device " +
+                (deviceGuid.empty() ? std::string("(default output)") : deviceGuid));
   }
   PlayerEngine engine;
   engine.AttachDevices(&device, nullptr);
@@ -161,23 +122,40 @@ int Play(const PlayOptions& options) {
   PlayToEnd(engine);
   engine.Stop();
   engine.Unload();
-  return interrupted.load() ? 130 : 0;
+  return InterruptRequested() ? kExitInterrupted : 0;
+}
+
+int RunCommandOnce(const std::vector<std::string_view>& args) {
+  if (args.empty()) return Usage();
+  const std::vector<std::string_view> rest(args.begin() + 1, args.end());
+  if (args[0] == "devices" && args.size() == 1) return ListDevices();
+  if (args[0] == "library") return veltro::cli::RunLibraryCommand(rest);
+  if (args[0] == "decode") return veltro::cli::RunDecodeCommand(rest);
+  if (args[0] == "info") return veltro::cli::RunInfoCommand(rest);
+  if (args[0] == "tags") return veltro::cli::RunTagsCommand(rest);
+  if (args[0] != "play") return Usage();
+  PlayOptions options;
+  if (const auto error = veltro::cli::ParsePlayArguments(rest, options)) return Fail(*error);
+  return Play(options);
+}
+
+// Every command stops when the user presses Ctrl-C: the long ones (play, decode, info, library
+// listings) poll the flag; the others finish their one atomic change first, then report it.
+int RunCommand(const std::vector<std::string_view>& args) {
+  const int status = RunCommandOnce(args);
+  if (status != kExitInterrupted && InterruptRequested()) return veltro::cli::Interrupted();
+  return status;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::signal(SIGINT, [](int) { interrupted.store(true); });
-  std::vector<std::string_view> args(argv + 1, argv + argc);
-  if (args.empty()) return Usage();
-  if (args[0] == "devices" && args.size() == 1) return ListDevices();
-  if (args[0] == "library") return veltro::cli::RunLibraryCommand({args.begin() + 1, args.end()});
-  if (args[0] == "decode") return veltro::cli::RunDecodeCommand({args.begin() + 1, args.end()});
-  if (args[0] == "info") return veltro::cli::RunInfoCommand({args.begin() + 1, args.end()});
-  if (args[0] == "tags") return veltro::cli::RunTagsCommand({args.begin() + 1, args.end()});
-  if (args[0] != "play") return Usage();
-  PlayOptions options;
-  const std::vector<std::string_view> rest(args.begin() + 1, args.end());
-  if (const auto error = ParsePlayOptions(rest, options)) return Fail(*error);
-  return Play(options);
+  veltro::platform::CatchInterruptRequests();
+  try {
+    return RunCommand(std::vector<std::string_view>(argv + 1, argv + argc));
+  } catch (const std::exception& failure) {
+    return Fail(std::string("unexpected failure: ") + failure.what());
+  } catch (...) {
+    return Fail("unexpected failure");
+  }
 }

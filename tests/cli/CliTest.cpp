@@ -1,5 +1,6 @@
 // Runs the real veltro-cli binary on generated songs and checks its exit status and output.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -110,6 +111,8 @@ TEST_F(CliTest, RefusesWhatItCannotPlayWithOneLine) {
   WriteBytes(garbage, std::string(4000, '\x55'));
   const std::string text = dir.File("notes.txt");
   WriteBytes(text, "not a song");
+  const std::string fifo = dir.File("x.mp3");  // no writer: opening it must not wait
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   struct Case {
     std::string arguments;
     std::string expected;
@@ -120,9 +123,10 @@ TEST_F(CliTest, RefusesWhatItCannotPlayWithOneLine) {
       {"play " + garbage + " --device {00000000-0000-0000-0000-000000000000}",
        "cannot open sound device"},
       {"play " + garbage + " --pitch 129 --device null", "--pitch takes"},
+      {"play " + fifo + " --device null", fifo + " is a FIFO, not a regular file"},
   };
   for (const Case& c : cases) {
-    const RunResult run = RunCli(c.arguments);
+    const RunResult run = RunCli(c.arguments, "timeout 10 ");
     EXPECT_EQ(run.status, 1) << c.arguments;
     EXPECT_NE(run.output.find(c.expected), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find('\n'), run.output.size() - 1) << run.output;  // one line

@@ -2,10 +2,14 @@
 // real veltro-cli binary.
 #pragma once
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace veltro::testing {
@@ -26,6 +30,24 @@ inline ShellRun RunShell(const std::string& command) {
   const int wait = pclose(pipe);
   run.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : -1;
   return run;
+}
+
+// Runs a command line through the shell in a child process of its own and returns the largest
+// resident memory, in MiB (at most 255), that any process of the command reached: the child's
+// peak over the processes it waited for (RUSAGE_CHILDREN after they ended). -1 when the child
+// did not exit normally. The command's own status and output are not kept: redirect them.
+inline int PeakMemoryMiB(const std::string& command) {
+  const pid_t child = fork();
+  if (child == 0) {
+    const int ignored = std::system(command.c_str());
+    (void)ignored;
+    struct rusage usage {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    _exit(static_cast<int>(std::min<long>(usage.ru_maxrss / 1024, 255)));
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 }  // namespace veltro::testing

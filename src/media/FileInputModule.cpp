@@ -4,14 +4,17 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 
 #include "media/Id3Genre.h"
 #include "media/MfNamedInstance.h"
+#include "platform/RegularFile.h"
 
 namespace veltro::media {
 namespace {
@@ -21,12 +24,19 @@ constexpr char kMp3Suffix[] = ".mp3";
 constexpr size_t kMp3SuffixLength = sizeof kMp3Suffix - 1;
 constexpr long kId3TagBytes = 128;
 constexpr size_t kId3LongestField = 30;
+constexpr size_t kId3v2HeaderBytes = 10;
 
 struct FileInput {
   char* name;  // owned copy
   MfInputModuleRecord* record;
   MfDecoder* decoder;
   FILE* stream;  // null until opened; the run-time's stdin for "-" (never closed here)
+  // Standard input only: its first bytes, looked at for an ID3v2 tag before the first read
+  // and delivered ahead of the stream when they are not one.
+  bool headChecked;
+  uint8_t head[kId3v2HeaderBytes];
+  size_t headBytes;  // still to deliver from head
+  size_t headStart;
 };
 
 // One text field of the 128-byte tag: its offset, width and the property it becomes.
@@ -127,8 +137,10 @@ void ReadId3Tag(FileInput* input) {
   std::fseek(input->stream, 0, SEEK_SET);
 }
 
-int OpenFailure(FileInput* input, int error) {
-  const char* reason = std::strerror(error);
+// `error` is the system's error number, or 0 when the file opened but is of a kind that is
+// refused (its reason then names the path and what it is).
+int OpenFailure(FileInput* input, int error, const std::string& refusal) {
+  const char* reason = error != 0 ? std::strerror(error) : refusal.c_str();
   int code = kMfOpenFailed;
   if (error == ENOENT) {
     reason = "file not found";
@@ -145,13 +157,19 @@ int Open(void* instance) {
   auto* input = static_cast<FileInput*>(instance);
   if (input == nullptr) return kMfInvalidParameter;
   Close(input);  // a second opening starts afresh
+  input->headChecked = false;
+  input->headBytes = 0;
+  input->headStart = 0;
   if (std::strcmp(input->name, kStandardInputName) == 0) {
     input->stream = stdin;
     return kMfOk;
   }
+  // Never waits on a FIFO or device carrying the name; anything but a regular file is refused.
+  std::string reason;
   errno = 0;
-  input->stream = std::fopen(input->name, "rb");
-  if (input->stream == nullptr) return OpenFailure(input, errno);
+  input->stream =
+      platform::OpenRegularFileStream(input->name, platform::FileAccess::kRead, &reason);
+  if (input->stream == nullptr) return OpenFailure(input, errno, reason);
   if (HasMp3Suffix(input->name)) ReadId3Tag(input);
   return kMfOk;
 }
@@ -164,6 +182,62 @@ int Close(void* instance) {
   return kMfOk;
 }
 
+// ID3v2: "ID3", version and flags, then a 28-bit synchsafe size (the tag behind the 10 bytes).
+// 0 when `head` is no tag header.
+uint64_t Id3v2TagBytes(const uint8_t* head) {
+  if (std::memcmp(head, "ID3", 3) != 0) return 0;
+  uint64_t size = 0;
+  for (size_t i = 6; i < kId3v2HeaderBytes; ++i) {
+    if ((head[i] & 0x80u) != 0) return 0;  // not synchsafe: no tag header
+    size = (size << 7) | head[i];
+  }
+  return size + kId3v2HeaderBytes;
+}
+
+// Reads and drops `count` bytes of the stream (fewer when it ends first).
+void Discard(FILE* stream, uint64_t count) {
+  uint8_t sink[4096];
+  while (count > 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sizeof sink));
+    const size_t got = std::fread(sink, 1, want, stream);
+    if (got == 0) return;
+    count -= got;
+  }
+}
+
+// Standard input cannot seek past an ID3v2 tag as a file does, so the tag is read and dropped
+// here, before the first byte is delivered; other first bytes are kept for delivery.
+void SkipStandardInputTag(FileInput* input) {
+  input->headChecked = true;
+  input->headBytes = std::fread(input->head, 1, kId3v2HeaderBytes, input->stream);
+  input->headStart = 0;
+  if (input->headBytes < kId3v2HeaderBytes) return;
+  const uint64_t tagBytes = Id3v2TagBytes(input->head);
+  if (tagBytes == 0) return;
+  input->headBytes = 0;
+  Discard(input->stream, tagBytes - kId3v2HeaderBytes);
+}
+
+// Standard input: the kept first bytes, then the stream; all or nothing.
+int ReadStandardInput(FileInput* input, uint8_t* out, uint32_t size) {
+  if (!input->headChecked) SkipStandardInputTag(input);
+  if (std::ferror(input->stream) != 0) {  // an interrupted or failed read ends the stream
+    std::clearerr(input->stream);
+    return 0;
+  }
+  const size_t fromHead = std::min<size_t>(input->headBytes, size);
+  std::memcpy(out, input->head + input->headStart, fromHead);
+  const size_t rest = size - fromHead;
+  const size_t got = rest > 0 ? std::fread(out + fromHead, 1, rest, input->stream) : 0;
+  if (got != rest) {
+    std::clearerr(input->stream);
+    return 0;  // the stream ended inside the block: no later block can follow it
+  }
+  input->headStart += fromHead;
+  input->headBytes -= fromHead;
+  return static_cast<int>(size);
+}
+
 // All or nothing. After a short read a seekable stream is put back where the block began, so
 // the stream agrees with the framework's count of consumed bytes (which a 0 does not advance)
 // and a later seek or read starts from a known place.
@@ -171,7 +245,9 @@ int Read(void* instance, void* buffer, uint32_t size) {
   auto* input = static_cast<FileInput*>(instance);
   if (input == nullptr || input->stream == nullptr || buffer == nullptr) return kMfFailed;
   if (size > static_cast<uint32_t>(INT32_MAX)) return 0;
-  const off_t before = ReadsStandardInput(input) ? -1 : ftello(input->stream);
+  if (ReadsStandardInput(input))
+    return ReadStandardInput(input, static_cast<uint8_t*>(buffer), size);
+  const off_t before = ftello(input->stream);
   const size_t got = std::fread(buffer, 1, size, input->stream);
   if (got == size) return static_cast<int>(size);
   std::clearerr(input->stream);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -127,6 +128,17 @@ TEST_F(FileInputModuleTest, OpenFailuresGiveTheirCodesAndNotifications) {
   ASSERT_EQ(mf_input_new(decoder_, dir_.File("plain/inside").c_str(), -1), kMfOk);
   EXPECT_EQ(mf_input_open(decoder_), kMfOpenFailed);
   EXPECT_EQ(LastReason(), std::strerror(ENOTDIR));
+
+  // A FIFO (no writer) or a folder carrying a song's name is refused at once, with what it is.
+  const std::string fifo = dir_.File("x.mp3");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_directory(dir_.File("d.mp3"));
+  for (const std::string& path : {fifo, dir_.File("d.mp3")}) {
+    ASSERT_EQ(mf_input_new(decoder_, path.c_str(), -1), kMfOk);
+    EXPECT_EQ(mf_input_open(decoder_), kMfOpenFailed);
+    EXPECT_EQ(LastReason(),
+              path + (path == fifo ? " is a FIFO" : " is a folder") + ", not a regular file");
+  }
 
   // Without a callback the failure is still reported by its code.
   decoder_->notify = nullptr;

@@ -1,8 +1,9 @@
 #include "decks/DeckTransport.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
+#include <cstdio>
+
+#include "platform/RegularFile.h"
 
 namespace veltro::decks {
 
@@ -14,10 +15,12 @@ platform::sound::SoundDevice* OpenedOrNull(platform::sound::SoundDevice* device)
   return device != nullptr && device->IsOpen() ? device : nullptr;
 }
 
+// The song can be read: a regular file that opens (never waiting on a FIFO named like a song).
 bool CanOpenForReading(const std::string& path) {
-  std::error_code error;
-  if (path.empty() || !std::filesystem::is_regular_file(path, error)) return false;
-  return std::ifstream(path, std::ios::binary).is_open();
+  std::FILE* file = platform::OpenRegularFileStream(path, platform::FileAccess::kRead);
+  if (file == nullptr) return false;
+  std::fclose(file);
+  return true;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -149,12 +150,14 @@ int RunInfoCommand(const std::vector<std::string_view>& args) {
     Fail(*error);
     return Usage();
   }
-  media::Mp3InfoScanner* scanner = nullptr;
-  if (media::mp3info_new(&scanner) != media::kMp3InfoOk) return Fail("out of memory");
+  media::Mp3InfoScanner* created = nullptr;
+  if (media::mp3info_new(&created) != media::kMp3InfoOk) return Fail("out of memory");
+  // The tag texts of `info` point into the scanner: it lives until they are printed.
+  const std::unique_ptr<media::Mp3InfoScanner, void (*)(media::Mp3InfoScanner*)> scanner(
+      created, media::mp3info_delete);
   media::Mp3Info info{};
-  const int result = media::mp3info_scan(scanner, options.path.c_str(), StopWhenInterrupted,
+  const int result = media::mp3info_scan(scanner.get(), options.path.c_str(), StopWhenInterrupted,
                                          nullptr, &info, 0, 0, options.frameLimit);
-  media::mp3info_delete(scanner);
   if (platform::InterruptRequested()) return Interrupted();
   if (result == media::kMp3InfoCannotOpen) {
     return Fail("cannot scan " + options.path + ": code " + std::to_string(result) + " (" +

@@ -12,6 +12,14 @@ std::string Unexpected(std::string_view arg) {
   return text + "'";
 }
 
+// A plain word (not an option) fills the one file name of info and play; anything else, or a
+// second name, is refused.
+std::optional<std::string> TakeFileName(std::string_view arg, std::string& path) {
+  if (arg.starts_with("--") || arg.empty() || !path.empty()) return Unexpected(arg);
+  path = std::string(arg);
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<std::string> ParseDecodeArguments(const std::vector<std::string_view>& args,
@@ -47,10 +55,8 @@ std::optional<std::string> ParseInfoArguments(const std::vector<std::string_view
       const auto frames = ParseInt(args[++i]);
       if (!frames || *frames < 0) return "--frames takes a number of frames, 0 for all";
       options.frameLimit = *frames;
-    } else if (!arg.starts_with("--") && !arg.empty() && options.path.empty()) {
-      options.path = std::string(arg);
-    } else {
-      return Unexpected(arg);
+    } else if (const auto refused = TakeFileName(arg, options.path)) {
+      return refused;
     }
   }
   if (options.path.empty()) return "info needs a file";
@@ -76,10 +82,8 @@ std::optional<std::string> ParsePlayArguments(const std::vector<std::string_view
       const auto start = ParseInt(args[++i]);
       if (!start || *start < 0) return "--start takes a position in hundredths of a second";
       options.startHundredths = *start;
-    } else if (!arg.starts_with("--") && !arg.empty() && options.path.empty()) {
-      options.path = std::string(arg);
-    } else {
-      return Unexpected(arg);
+    } else if (const auto refused = TakeFileName(arg, options.path)) {
+      return refused;
     }
   }
   if (options.path.empty()) return "play needs a file";

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/Mp3Decoder.h"
+#include "platform/TextEncoding.h"
 
 namespace veltro::engine {
 
@@ -20,17 +21,6 @@ constexpr uint32_t kDrainFrames = 8192;  // frames per receiveSamples call when 
 
 uint32_t WholeFrames(uint32_t bytes, uint32_t frameBytes) {
   return bytes - bytes % frameBytes;
-}
-
-bool SameTextIgnoringCase(const std::string& a, const char* b) {
-  const size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    const auto x = static_cast<unsigned char>(a[i]);
-    const auto y = static_cast<unsigned char>(b[i]);
-    if (std::toupper(x) != std::toupper(y)) return false;
-  }
-  return true;
 }
 
 int16_t FloatToSample(float value) {
@@ -68,9 +58,9 @@ void PlayerEngine::SetMp3Decoder(std::unique_ptr<DecoderBase> newDecoder) {
 }
 
 DecoderBase* PlayerEngine::ChooseDecoder(const std::string& extension) {
-  if (SameTextIgnoringCase(extension, ".MP3")) return mp3.get();
-  if (SameTextIgnoringCase(extension, ".WAV")) return &wav;
-  if (SameTextIgnoringCase(extension, ".OGG")) return &ogg;
+  if (platform::EqualsIgnoringAsciiCase(extension, ".MP3")) return mp3.get();
+  if (platform::EqualsIgnoringAsciiCase(extension, ".WAV")) return &wav;
+  if (platform::EqualsIgnoringAsciiCase(extension, ".OGG")) return &ogg;
   return nullptr;
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/SafeWrite.h"
+#include "platform/TextEncoding.h"
 
 namespace veltro::platform {
 
@@ -25,18 +26,6 @@ std::string_view Trim(std::string_view text) {
   text = TrimLeft(text);
   const size_t last = text.find_last_not_of(kBlanks);
   return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
-}
-
-char LowerAscii(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool NamesEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  }
-  return true;
 }
 
 bool IsQuote(char c) {
@@ -132,7 +121,8 @@ std::optional<ProfileDocument::SectionSpan> ProfileDocument::FindSection(
   section = Trim(section);
   for (size_t i = 0; i < lines_.size(); ++i) {
     const ParsedLine header = ParseLine(LineText(i));
-    if (header.kind != LineKind::kSection || !NamesEqual(header.name, section)) continue;
+    if (header.kind != LineKind::kSection || !EqualsIgnoringAsciiCase(header.name, section))
+      continue;
     size_t end = i + 1;
     while (end < lines_.size() && ParseLine(LineText(end)).kind != LineKind::kSection) ++end;
     return SectionSpan{i, end};
@@ -145,7 +135,7 @@ std::optional<size_t> ProfileDocument::FindKey(const SectionSpan& span,
   key = Trim(key);
   for (size_t i = span.header + 1; i < span.end; ++i) {
     const ParsedLine line = ParseLine(LineText(i));
-    if (line.kind == LineKind::kKey && NamesEqual(line.name, key)) return i;
+    if (line.kind == LineKind::kKey && EqualsIgnoringAsciiCase(line.name, key)) return i;
   }
   return std::nullopt;
 }
@@ -229,7 +219,7 @@ bool ProfileDocument::Remove(std::string_view section, std::string_view key) {
   bool removed = false;
   for (size_t i = span->end; i-- > span->header + 1;) {
     const ParsedLine line = ParseLine(LineText(i));
-    if (line.kind == LineKind::kKey && NamesEqual(line.name, Trim(key))) {
+    if (line.kind == LineKind::kKey && EqualsIgnoringAsciiCase(line.name, Trim(key))) {
       lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(i));
       removed = true;
     }

@@ -27,4 +27,19 @@ std::optional<std::string> Utf8ToWindows1252(std::string_view text);
 // sequence (bytes that are not UTF-8 are treated as single characters).
 std::string_view TruncateUtf8(std::string_view text, size_t maxBytes);
 
+// 'A' ... 'Z' as 'a' ... 'z'; every other byte as it is (no locale).
+inline char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Equal texts when ASCII letters are compared without regard to case (INI names, Vorbis
+// comment names, file extensions); other bytes must match exactly.
+inline bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
 }  // namespace veltro::platform

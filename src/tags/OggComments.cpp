@@ -73,32 +73,20 @@ int LengthMs(double seconds) {
   return static_cast<int>(seconds) * 1000;
 }
 
-char AsciiLower(char c) {
-  return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-// Vorbis comment names are ASCII and compared without regard to case.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-  }
-  return true;
-}
-
 std::string_view NameOf(std::string_view comment) {
   return comment.substr(0, comment.find('='));
 }
 
 // "NAME=value": the name is before the first "=", the value after the last one. A comment
-// without "=" has no value and is ignored.
+// without "=" has no value and is ignored. Names compare without regard to
+// ASCII letter case, as Vorbis defines them.
 void ApplyComment(std::string_view comment, SongTags& tags) {
   const size_t first = comment.find('=');
   if (first == std::string_view::npos) return;
   const std::string_view name = comment.substr(0, first);
   const std::string_view value = comment.substr(comment.rfind('=') + 1);
   for (const NamedField& named : kReadNames) {
-    if (!SameName(named.name, name)) continue;
+    if (!platform::EqualsIgnoringAsciiCase(named.name, name)) continue;
     switch (named.field) {
       case Field::kArtist:
         tags.artist = Cut(value, kArtistBytes);
@@ -145,7 +133,8 @@ bool ReplaceChangedComments(OggCommentEditor& editor, const SongTags& current,
   for (const std::string& comment : editor.Comments()) {
     bool replaced = false;
     for (size_t i = 0; i < kWrittenNames.size(); ++i) {
-      replaced = replaced || (changed[i] && SameName(NameOf(comment), kWrittenNames[i]));
+      replaced = replaced || (changed[i] &&
+                              platform::EqualsIgnoringAsciiCase(NameOf(comment), kWrittenNames[i]));
     }
     if (!replaced) kept.push_back(comment);
   }

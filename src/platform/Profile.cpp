@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 #include "platform/SafeWrite.h"
 #include "platform/TextEncoding.h"
@@ -310,6 +311,10 @@ bool Profile::Commit(ProfileDocument changed, std::string* error) {
     if (error != nullptr) *error = path_ + " could not be read, so it is not overwritten";
     return false;
   }
+  if (::access(path_.c_str(), F_OK) == 0 && ::access(path_.c_str(), W_OK) != 0) {
+    if (error != nullptr) *error = path_ + " is read-only, so it is not overwritten";
+    return false;
+  }
   if (!WriteFileAtomically(path_, changed.Serialize(), error)) return false;
   document_ = std::move(changed);
   return true;
@@ -319,6 +324,15 @@ bool Profile::WriteString(std::string_view section, std::string_view key, std::s
                           std::string* error) {
   ProfileDocument changed = document_;
   if (!changed.Set(section, key, value)) {
+    if (error != nullptr) *error = "invalid section, key or value for " + path_;
+    return false;
+  }
+  return Commit(std::move(changed), error);
+}
+
+bool Profile::Update(const std::function<bool(ProfileDocument&)>& change, std::string* error) {
+  ProfileDocument changed = document_;
+  if (!change(changed)) {
     if (error != nullptr) *error = "invalid section, key or value for " + path_;
     return false;
   }

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -85,11 +86,15 @@ class Profile {
   std::vector<std::string> Keys(std::string_view section) const { return document_.Keys(section); }
 
   // Change the document and write the file. On any failure (refused name or value, unreadable
-  // file, write error) the document and the file stay as they were and the result is false.
+  // file, a file without write permission, write error) the document and the file stay as they
+  // were and the result is false. A read-only settings file is the user's wish to keep it.
   bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                    std::string* error = nullptr);
   bool WriteInt(std::string_view section, std::string_view key, int32_t value,
                 std::string* error = nullptr);
+  // Several changes as one replace of the file: `change` edits a copy of the document and
+  // returns false to refuse; a crash leaves every change or none.
+  bool Update(const std::function<bool(ProfileDocument&)>& change, std::string* error = nullptr);
   bool DeleteKey(std::string_view section, std::string_view key, std::string* error = nullptr);
   bool DeleteSection(std::string_view section, std::string* error = nullptr);
 

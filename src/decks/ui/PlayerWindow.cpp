@@ -206,6 +206,7 @@ void PlayerWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   QWidget::closeEvent(event);
+  emit closed();
 }
 
 void PlayerWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -123,6 +123,11 @@ class PlayerWindow : public QWidget, private DeckView {
   QMenu* PopupMenu() const { return popup_.get(); }
   bool KeepsProportions() const { return keepProportions_; }
 
+ signals:
+  // The window was closed by the user (a close that is refused while playing sends nothing).
+  // The owner destroys the deck in answer, later, outside this event.
+  void closed();
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;

@@ -15,6 +15,9 @@ STRINGS = {
     923: "Bibliothek", 924: "Suche", 925: "Ergebnisse",
     926: "Länge",
     927: "Cue nicht gespeichert",
+    928: "Die Musikbibliothek kann weder geöffnet noch angelegt werden. Veltro startet mit einer leeren Bibliothek.",
+    929: "Audiogerät fehlt, Wiedergabe über die Standardausgabe statt über:",
+    930: "Die Einstellungen konnten nicht gespeichert werden.",
 }
 TEXTS = {
     "menu_file": "&Datei", "cmd_new_deck": "&Neuer Player", "cmd_scan": "Ordner &durchsuchen...",

@@ -15,6 +15,9 @@ STRINGS = {
     923: "Library", 924: "Search", 925: "Results",
     926: "Length",
     927: "Cue not saved",
+    928: "The song library cannot be opened or created. Veltro starts with an empty library.",
+    929: "Sound device missing, playing on the default output instead of:",
+    930: "The settings could not be saved.",
 }
 TEXTS = {
     "menu_file": "&File", "cmd_new_deck": "&New deck", "cmd_scan": "&Scan folders...",

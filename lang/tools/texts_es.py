@@ -15,6 +15,9 @@ STRINGS = {
     923: "Biblioteca", 924: "Búsqueda", 925: "Resultados",
     926: "Duración",
     927: "Cue no guardado",
+    928: "La biblioteca no se puede abrir ni crear. Veltro arranca con una biblioteca vacía.",
+    929: "Falta el dispositivo de sonido; se usa la salida predeterminada en lugar de:",
+    930: "No se pudo guardar la configuración.",
 }
 TEXTS = {
     "menu_file": "&Archivo", "cmd_new_deck": "&Nuevo reproductor",

@@ -15,6 +15,9 @@ STRINGS = {
     923: "Bibliothèque", 924: "Recherche", 925: "Résultats",
     926: "Durée",
     927: "Cue non enregistré",
+    928: "La bibliothèque ne peut être ni ouverte ni créée. Veltro démarre avec une bibliothèque vide.",
+    929: "Périphérique audio absent, lecture sur la sortie par défaut au lieu de :",
+    930: "Les réglages n'ont pas pu être enregistrés.",
 }
 TEXTS = {
     "menu_file": "&Fichier", "cmd_new_deck": "&Nouvelle platine",

@@ -15,6 +15,9 @@ STRINGS = {
     923: "Libreria", 924: "Ricerca", 925: "Risultati",
     926: "Durata",
     927: "Cue non salvato",
+    928: "La libreria non può essere aperta né creata. Veltro parte con una libreria vuota.",
+    929: "Dispositivo audio assente, riproduzione sull'uscita predefinita invece di:",
+    930: "Non è stato possibile salvare le impostazioni.",
 }
 TEXTS = {
     "menu_file": "&File", "cmd_new_deck": "&Nuovo deck", "cmd_scan": "&Esamina cartelle...",

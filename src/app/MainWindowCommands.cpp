@@ -1,0 +1,165 @@
+// The command table of the main window: every menu item and accelerator of the program ends here.
+#include "app/ComPortDialog.h"
+#include "app/DeviceDialog.h"
+#include "app/LanguageDialog.h"
+#include "app/LibraryViews.h"
+#include "app/MainWindow.h"
+#include "app/SettingsKeys.h"
+#include "decks/ui/MixerWindow.h"
+#include "library/SongDatabase.h"
+#include "ui/DialogBuilder.h"
+
+namespace veltro::app {
+namespace {
+
+// The help page opened at its top (contents and index alike: the page is its own index).
+constexpr int kHelpTopContext = 0;
+// The search form's tab: 1001 runs the form there and sends the current song elsewhere.
+constexpr int kSearchFormTab = 1;
+constexpr int kSettingsNotSavedStringId = 930;
+
+}  // namespace
+
+void MainWindow::RunCommand(int command) {
+  switch (command) {
+    case kNewDeck:
+      CreateDeck();
+      break;
+    case kFolderScan:
+      OpenFolderScan();
+      break;
+    case kTagEditor:
+      OpenTagEditor();
+      break;
+    case kExit:
+      close();
+      break;
+    case kSearchFormPage:
+      views_->ShowPage(kSearchFormTab);
+      break;
+    case kOpenPlaylist:
+      OpenPlaylistWindow();
+      break;
+    case kLoadPlaylist:
+      LoadPlaylistFile();
+      break;
+    case kDeviceSettings:
+      RunDeviceDialog();
+      break;
+    case kLanguageSettings:
+      RunLanguageDialog();
+      break;
+    case kControllerPort:
+      RunComPortDialog();
+      break;
+    case kMixerVisibility:
+      SetMixerShown(!mixerShown_);
+      break;
+    case kSaveSettings:
+      if (!SaveSettings()) {
+        Warn(language_.String(kRestartCaptionStringId),
+             language_.String(kSettingsNotSavedStringId));
+      }
+      break;
+    case kHelpContents:
+    case kHelpIndex:
+      OpenHelp(kHelpTopContext);
+      break;
+    case kAbout:
+      RunAboutBox();
+      break;
+    case kSendSong:
+      if (views_->FocusedTab() == kSearchFormTab) {
+        views_->RunSearchForm();
+      } else {
+        SendCurrentSong();
+      }
+      break;
+    default:
+      DriveDeck(command);
+      break;
+  }
+}
+
+// 1002 ... 1007: load, play and cue on deck A, then the same on deck B.
+void MainWindow::DriveDeck(int command) {
+  if (command < kLoadDeckA || command > kCueDeckB) return;
+  const bool deckA = command <= kCueDeckA;
+  decks::MixerDeck* deck =
+      mixer_->Logic().Deck(deckA ? decks::MixerSide::kLeft : decks::MixerSide::kRight);
+  if (deck == nullptr) return;
+  switch ((command - kLoadDeckA) % 3) {
+    case 0:
+      deck->LoadFromLibrary();
+      break;
+    case 1:
+      deck->PressPlay();
+      break;
+    default:
+      deck->PressCue();
+      break;
+  }
+}
+
+// The library's current record goes to the open playlist, or else onto deck A and deck B (a deck
+// that is playing keeps its song).
+void MainWindow::SendCurrentSong() {
+  if (library_->RecordCount() < 1 || AppendToOpenPlaylist()) return;
+  for (const decks::MixerSide side : {decks::MixerSide::kLeft, decks::MixerSide::kRight}) {
+    if (decks::MixerDeck* deck = mixer_->Logic().Deck(side)) deck->LoadFromLibrary();
+  }
+}
+
+void MainWindow::RunDeviceDialog() {
+  DeviceDialog dialog(
+      &language_, settings_, [this](int context) { OpenHelp(context); }, this, DeviceLister());
+  if (RunModal(dialog.Dialog()) == 1) ShowRestartNote();
+}
+
+void MainWindow::RunLanguageDialog() {
+  LanguageDialog dialog(
+      &language_, settings_, workingDirectory_, [this](int context) { OpenHelp(context); }, this);
+  if (RunModal(dialog.Dialog()) == 1) ShowRestartNote();
+}
+
+// A confirmed port opens the controller link on it; a cancelled dialog closes the link.
+void MainWindow::RunComPortDialog() {
+  ComPortDialog dialog(
+      &language_, settings_, [this](int context) { OpenHelp(context); }, this);
+  if (RunModal(dialog.Dialog()) == 1) {
+    OpenControllerLink(settings_.GetString(kDevicesSection, kComportKey, kDefaultComport));
+  } else {
+    CloseControllerLink();
+  }
+}
+
+// The device and language choices take effect at the next start.
+void MainWindow::ShowRestartNote() {
+  Warn(language_.String(kRestartCaptionStringId), language_.String(kRestartNoteStringId));
+}
+
+void MainWindow::RunAboutBox() {
+  const std::unique_ptr<ui::TemplateDialog> about =
+      ui::BuildDialog(language_.Dialog(QStringLiteral("AboutBox")), this);
+  RunModal(*about);
+}
+
+void MainWindow::OpenFolderScan() {}
+
+void MainWindow::OpenTagEditor() {}
+
+void MainWindow::OpenPlaylistWindow() {}
+
+void MainWindow::LoadPlaylistFile() {}
+
+bool MainWindow::AppendToOpenPlaylist() {
+  return false;  // no playlist window is open
+}
+
+void MainWindow::OpenControllerLink(const std::string& port) {
+  static_cast<void>(port);
+}
+
+void MainWindow::CloseControllerLink() {}
+
+}  // namespace veltro::app

@@ -1,0 +1,132 @@
+// veltro-shots: the whole program started in a scratch working directory, its windows rendered
+// to PNG files, offscreen and on "Null output".
+//
+//   veltro-shots OUT_DIR WORK_DIR MODULE
+//
+// WORK_DIR must hold the language modules, help/ and a library (scripts/screenshots prepares
+// it); MODULE ("leng", ...) is written as the language. Files, each ending in "-MODULE.png":
+// main-library, main-search, main-results (the three pages at 550 x 260), the dialogs
+// devicedlg, languagedlg, comdlg and aboutbox, and desktop (every window where start-up put it:
+// two decks, the main window and the mixer).
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QScreen>
+#include <cstdio>
+
+#include "app/LibraryViews.h"
+#include "app/MainWindow.h"
+#include "library/SongDatabase.h"
+#include "platform/sound/SoundSystem.h"
+
+namespace {
+
+using veltro::app::MainWindow;
+
+QString outDir;
+QString module;
+
+bool Save(const QPixmap& picture, const QString& name) {
+  const QString path = QStringLiteral("%1/%2-%3.png").arg(outDir, name, module);
+  if (picture.save(path, "PNG")) return true;
+  std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+  return false;
+}
+
+void WriteSettings(const QString& workDir) {
+  QFile ini(workDir + QStringLiteral("/veltro.ini"));
+  if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+  ini.write(QStringLiteral("[MainWnd]\nLanguage=%1.dll\nLeft=0\nTop=300\nWidth=550\nHeight=260\n"
+                           "[Devices]\nMode=0\nCount=1\nCard_0=Null output\n"
+                           "[present Devices]\nNull output=%2\n[Player]\nCount=2\n"
+                           "[Mixer]\nVisible=8\nLeft=0\nTop=570\n")
+                .arg(module,
+                     QString::fromStdString(veltro::platform::sound::SoundSystem::NullOutputGuid()))
+                .toUtf8());
+}
+
+// A library of three songs, copies of the demo tone (WORK_DIR/Demo Tone.wav), unless the
+// folder already holds one.
+void MakeLibrary(const QString& workDir) {
+  veltro::library::SongDatabase library(workDir.toStdString());
+  library.LoadIndexes();
+  if (library.RecordCount() > 0) return;
+  const char* songs[][4] = {{"Veltro Demo", "Tone in A", "Demo", "2024"},
+                            {"Acid Collective", "Morning Rise", "House", "1999"},
+                            {"Ella Winter", "Slow Lights", "Lounge", "2011"}};
+  for (const auto& song : songs) {
+    const QString path = QStringLiteral("%1/%2.wav").arg(workDir, QLatin1String(song[1]));
+    QFile::copy(workDir + QStringLiteral("/Demo Tone.wav"), path);
+    library.StageRecord(
+        veltro::library::MakeRecord(song[0], song[1], song[2], song[3], path.toStdString(), 3000));
+  }
+  library.CommitStaging();
+  library.SortIndexes();
+  if (!library.WriteAll()) std::fprintf(stderr, "the library was not written\n");
+}
+
+// Every top-level window painted where it stands on a desktop of the screen's size.
+QPixmap Desktop() {
+  QPixmap desktop(QGuiApplication::primaryScreen()->size());
+  desktop.fill(QColor(0x30, 0x38, 0x40));
+  QPainter painter(&desktop);
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->isVisible()) painter.drawPixmap(window->frameGeometry().topLeft(), window->grab());
+  }
+  return desktop;
+}
+
+bool SavePages(MainWindow& window) {
+  bool ok = true;
+  const char* names[] = {"main-library", "main-search", "main-results"};
+  window.Views().QuickSearch(0)->setText(QStringLiteral("V"));
+  window.Views().SearchField(0)->setText(QStringLiteral("*"));
+  window.Views().RunSearchForm();
+  for (int page = 0; page < 3; ++page) {
+    window.Views().ShowPage(page);
+    ok = Save(window.grab(), QLatin1String(names[page])) && ok;
+  }
+  window.Views().ShowPage(0);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: veltro-shots OUT_DIR WORK_DIR MODULE\n");
+    return 2;
+  }
+  outDir = QString::fromLocal8Bit(argv[1]);
+  module = QString::fromLocal8Bit(argv[3]);
+  WriteSettings(QString::fromLocal8Bit(argv[2]));
+  MakeLibrary(QString::fromLocal8Bit(argv[2]));
+  bool ok = true;
+  veltro::app::MainWindowHooks hooks;
+  hooks.workingDirectory = QString::fromLocal8Bit(argv[2]);
+  hooks.runModal = [&ok](QDialog& dialog) {
+    dialog.show();
+    ok = Save(dialog.grab(), dialog.objectName().toLower()) && ok;
+    dialog.hide();
+    return 0;
+  };
+  hooks.warn = [](const QString&, const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+  };
+  MainWindow window(hooks);
+  window.CreateAndStart();
+  QApplication::processEvents();
+  ok = SavePages(window) && ok;
+  for (const int command : {veltro::app::kDeviceSettings, veltro::app::kLanguageSettings,
+                            veltro::app::kControllerPort, veltro::app::kAbout}) {
+    window.RunCommand(command);
+  }
+  ok = Save(Desktop(), QStringLiteral("desktop")) && ok;
+  return ok ? 0 : 1;
+}

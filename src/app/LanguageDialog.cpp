@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 
 #include "app/SettingsKeys.h"
@@ -18,13 +17,6 @@ const QString kDialogName = QStringLiteral("LANGUAGEDLG");
 bool CanRead(const QString& path) {
   QFile file(path);
   return !path.isEmpty() && file.open(QIODevice::ReadOnly);
-}
-
-// Only a settings file that exists and may be written names the language in use; a missing
-// one means the first run, when nothing is chosen yet.
-bool SettingsFileUsable(const platform::Profile& settings) {
-  const QFileInfo info(QFile::decodeName(QByteArray::fromStdString(settings.Path())));
-  return info.isFile() && info.isReadable() && info.isWritable();
 }
 
 }  // namespace
@@ -54,7 +46,9 @@ void LanguageDialog::Fill(const QString& workingDirectory) {
     }
   }
   list->setCurrentIndex(-1);  // nothing chosen unless the settings name a listed language
-  if (!SettingsFileUsable(settings_)) return;
+  // Only a settings file that exists and may be written names the language in use; a missing
+  // one means the first run, when nothing is chosen yet.
+  if (!settings_.Writable()) return;
   const QString current =
       QString::fromStdString(settings_.GetString(kMainSection, kLanguageKey, kDefaultLanguage));
   for (const LanguageChoice& choice : kLanguageChoices) {

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -32,12 +31,6 @@ std::string SettingsPath(const QString& workingDirectory) {
   return QDir(workingDirectory).filePath(QLatin1String(kSettingsFileName)).toStdString();
 }
 
-// A first run is a settings file that is missing or cannot be opened for reading and writing.
-bool SettingsFileUsable(const std::string& path) {
-  QFile file(QString::fromStdString(path));
-  return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly);
-}
-
 // The Playlist and Data folders, created when missing (a failure shows later, where they are used).
 void CreateWorkingFolders(const QString& workingDirectory) {
   QDir directory(workingDirectory);
@@ -52,7 +45,7 @@ MainWindow::MainWindow(MainWindowHooks hooks)
       workingDirectory_(ResolveWorkingDirectory(hooks_.workingDirectory)),
       settings_(SettingsPath(workingDirectory_)) {
   CreateWorkingFolders(workingDirectory_);
-  firstRun_ = !SettingsFileUsable(settings_.Path());
+  firstRun_ = !settings_.Writable();  // missing or read-only
   if (firstRun_) {
     RunFirstRunDialogs();
   } else {

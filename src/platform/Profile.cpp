@@ -1,13 +1,15 @@
 #include "platform/Profile.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <unistd.h>
 
+#include "platform/FileAttributes.h"
 #include "platform/SafeWrite.h"
 #include "platform/TextEncoding.h"
 
@@ -311,7 +313,7 @@ bool Profile::Commit(ProfileDocument changed, std::string* error) {
     if (error != nullptr) *error = path_ + " could not be read, so it is not overwritten";
     return false;
   }
-  if (::access(path_.c_str(), F_OK) == 0 && ::access(path_.c_str(), W_OK) != 0) {
+  if (::access(path_.c_str(), F_OK) == 0 && !Writable()) {
     if (error != nullptr) *error = path_ + " is read-only, so it is not overwritten";
     return false;
   }
@@ -328,6 +330,11 @@ bool Profile::WriteString(std::string_view section, std::string_view key, std::s
     return false;
   }
   return Commit(std::move(changed), error);
+}
+
+bool Profile::Writable() const {
+  const std::optional<FileAttributes> attributes = ReadFileAttributes(path_);
+  return attributes && !attributes->readOnly && ::access(path_.c_str(), R_OK | W_OK) == 0;
 }
 
 bool Profile::Update(const std::function<bool(ProfileDocument&)>& change, std::string* error) {

@@ -99,6 +99,9 @@ class Profile {
   bool DeleteSection(std::string_view section, std::string* error = nullptr);
 
   const std::string& Path() const { return path_; }
+  // True when the file exists and may be read and written: its owner's write permission is set
+  // (a file marked read-only stays so even for the superuser) and this process may write it.
+  bool Writable() const;
   const ProfileDocument& Document() const { return document_; }
 
  private:

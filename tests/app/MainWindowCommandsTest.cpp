@@ -1,9 +1,11 @@
 // The main window's command table on a running program: sending songs to the decks, driving
 // deck A and B, the search form, the settings dialogs and the mixer's visibility.
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QtTest/QTest>
 
 #include "app/LibraryViews.h"
 #include "app/MainWindowHarness.h"
@@ -109,6 +111,30 @@ TEST_F(MainWindowCommandsTest, ConfirmedSettingsDialogsSayTheyApplyAtTheNextStar
   answer = nullptr;
   window->RunCommand(kDeviceSettings);
   EXPECT_EQ(warnings.size(), 2u) << "a cancelled dialog says nothing";
+}
+
+TEST_F(MainWindowCommandsTest, AcceleratorsWorkFromEveryWindow) {
+  QWidget& deck = *window->Decks()[1].window;
+  QApplication::setActiveWindow(&deck);
+  QTest::keyClick(&deck, Qt::Key_M, Qt::ControlModifier);  // View > Mixer
+  EXPECT_TRUE(window->MixerShown());
+  QApplication::setActiveWindow(&window->Mixer().Dialog());
+  QTest::keyClick(&window->Mixer().Dialog(), Qt::Key_F6);  // load deck B
+  EXPECT_EQ(Deck(1).State(), DeckState::kLoaded);
+  EXPECT_EQ(Deck(0).State(), DeckState::kNoSong);
+}
+
+TEST_F(MainWindowCommandsTest, PlayingDeckRefusesToCloseAndStoppedOneGoes) {
+  window->RunCommand(kLoadDeckA);
+  window->RunCommand(kPlayDeckA);
+  EXPECT_FALSE(window->Decks()[0].window->close());
+  EXPECT_EQ(window->Mixer().Logic().Deck(decks::MixerSide::kLeft), &Deck(0));
+  window->RunCommand(kPlayDeckA);  // pause
+  EXPECT_TRUE(window->Decks()[0].window->close());
+  EXPECT_EQ(DeckNames(), (std::vector<std::string>{"Player 01"}));
+  window->RunCommand(kPlayDeckA);  // deck A is gone: nothing happens
+  window->RunCommand(kSendSong);
+  EXPECT_EQ(Deck(0).State(), DeckState::kLoaded) << "deck B, now first in the list";
 }
 
 TEST_F(MainWindowCommandsTest, NewDeckAndUnknownCommands) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "app/LibraryList.h"
 #include "app/LibraryViews.h"
@@ -24,6 +25,12 @@
 
 namespace veltro::app {
 namespace {
+
+// The key's name; QTest::toString hands over a new[] copy that the caller frees.
+std::string KeyName(Qt::Key key) {
+  const std::unique_ptr<char[]> name(QTest::toString(key));
+  return name.get();
+}
 
 using library::SongRecord;
 
@@ -158,7 +165,7 @@ TEST_F(LibraryViewsTest, CursorKeysFollowTheListRules) {
                {Qt::Key_Up, kSongs - 2}};
   for (const auto& step : steps) {
     QTest::keyClick(List(), step.key);
-    const std::string name = QTest::toString(step.key);
+    const std::string name = KeyName(step.key);
     ExpectCursorShown(List(), step.cursor, name.c_str());
     EXPECT_EQ(database->CurrentRecord(), kSongs - 1 - step.cursor) << name;
   }
@@ -231,8 +238,8 @@ TEST_F(LibraryViewsTest, TabKeysWrapAndClicksChooseTheTab) {
                {Qt::Key_A, 1},    {Qt::Key_Up, 0},    {Qt::Key_Up, 2}};
   for (const auto& step : steps) {
     QTest::keyClick(tabs, step.key);
-    EXPECT_EQ(views->CurrentPage(), step.page) << QTest::toString(step.key);
-    EXPECT_EQ(views->FocusedTab(), step.page) << QTest::toString(step.key);
+    EXPECT_EQ(views->CurrentPage(), step.page) << KeyName(step.key);
+    EXPECT_EQ(views->FocusedTab(), step.page) << KeyName(step.key);
   }
   EXPECT_TRUE(views->ResultCount()->isVisible());
   QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());

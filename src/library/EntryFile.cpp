@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/MappedFile.h"
 #include "platform/RegularFile.h"
 
 namespace veltro::library {
@@ -44,6 +45,22 @@ std::vector<SongRecord> ReadRecords(int fd, size_t count) {
   const size_t got = ReadAt(fd, kHeaderBytes, records.data(), count * kRecordBytes);
   records.resize(got / kRecordBytes);
   return records;
+}
+
+std::optional<platform::MappedFile> MapIfPrivate(int fd, uint64_t bytes) {
+  if (bytes == 0 || !platform::MappedFile::OnlyOwnerMayShrink(fd)) return std::nullopt;
+  return platform::MappedFile::Map(fd, bytes);
+}
+
+LoadedArray<SongRecord> LoadRecords(int fd, size_t count) {
+  const uint64_t fileBytes = SizeOf(fd);
+  const uint64_t present = fileBytes < kHeaderBytes ? 0 : (fileBytes - kHeaderBytes) / kRecordBytes;
+  const size_t wanted = present < count ? static_cast<size_t>(present) : count;
+  if (wanted == 0) return {};
+  if (auto view = MapIfPrivate(fd, kHeaderBytes + uint64_t{wanted} * kRecordBytes)) {
+    return LoadedArray<SongRecord>(std::move(*view), kHeaderBytes, wanted);
+  }
+  return LoadedArray<SongRecord>(ReadRecords(fd, wanted));
 }
 
 int OpenForReading(const std::string& path, std::string* reason) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "library/LoadedArray.h"
 #include "library/SongRecord.h"
 
 namespace veltro::library {
@@ -29,6 +30,14 @@ DatabaseHeader ReadHeader(int fd, uint64_t fileBytes);
 // Reads `count` records that follow the header; fewer when the file is shorter.
 std::vector<SongRecord> ReadRecords(int fd, size_t count);
 
+// A view of the first `bytes` bytes of the open file when it holds them and no other user can
+// shrink it while it is mapped (platform::MappedFile); nullopt when it must be read instead.
+std::optional<platform::MappedFile> MapIfPrivate(int fd, uint64_t bytes);
+
+// Up to `count` records following the header of the open Data.ndb, fewer when the file now
+// holds fewer: in a view of the file when MapIfPrivate allows, else read.
+LoadedArray<SongRecord> LoadRecords(int fd, size_t count);
+
 // Opens `path` for reading without ever waiting on it; -1 when it cannot be opened or is not a
 // regular file (a folder, FIFO, device), with `reason` (if given) saying which.
 int OpenForReading(const std::string& path, std::string* reason = nullptr);
@@ -49,6 +58,34 @@ std::optional<std::vector<Entry>> ReadEntries(const std::string& path, size_t co
   const size_t got = ReadAt(fd, 0, entries.data(), entries.size() * sizeof(Entry));
   CloseFile(fd);
   entries.resize(got / sizeof(Entry));
+  return entries;
+}
+
+// The whole entries at the start of the open file, at most `count`: in a view of the file
+// when MapIfPrivate allows, else read.
+template <class Entry>
+LoadedArray<Entry> LoadEntries(int fd, size_t count) {
+  const uint64_t present = SizeOf(fd) / sizeof(Entry);
+  const size_t wanted = present < count ? static_cast<size_t>(present) : count;
+  if (wanted == 0) return {};
+  if (auto view = MapIfPrivate(fd, uint64_t{wanted} * sizeof(Entry))) {
+    return LoadedArray<Entry>(std::move(*view), 0, wanted);
+  }
+  std::vector<Entry> entries(wanted);
+  const size_t got = ReadAt(fd, 0, entries.data(), entries.size() * sizeof(Entry));
+  entries.resize(got / sizeof(Entry));
+  return LoadedArray<Entry>(std::move(entries));
+}
+
+// The same for the file `path`; nullopt when it cannot be opened or is not a regular file
+// (`reason`, if given, says why).
+template <class Entry>
+std::optional<LoadedArray<Entry>> LoadEntries(const std::string& path, size_t count,
+                                              std::string* reason = nullptr) {
+  const int fd = OpenForReading(path, reason);
+  if (fd < 0) return std::nullopt;
+  LoadedArray<Entry> entries = LoadEntries<Entry>(fd, count);
+  CloseFile(fd);  // a view stays valid without the descriptor
   return entries;
 }
 

@@ -1,6 +1,8 @@
 // Whether an index array really indexes a record array: it holds every record number exactly
 // once, each key equals (up to its NUL) the record's field, and the keys ascend in the folded
 // order. Shared by the load, which rebuilds an index that fails, and `library check`.
+//
+// Any thread: the functions only read their arguments, which must not change during the call.
 #pragma once
 
 #include <span>
@@ -33,7 +35,8 @@ struct IndexSet {
   std::span<const YearIndexEntry> year;
 };
 
-// IndexProblem of each of the four indexes ("" when valid), found in one pass over the records.
+// IndexProblem of each of the four indexes ("" when valid). With a second core, two of them are
+// checked on a helper thread that ends before the call returns.
 struct IndexProblems {
   std::string artist;
   std::string songName;

@@ -60,10 +60,10 @@ Entry MakeEntry(uint32_t record, const char (&field)[N]) {
 // Reads one index file into `entries`; false, with the reason, when it is missing or cannot
 // be read as a regular file.
 template <class Entry>
-bool ReadIndex(const std::string& path, size_t count, std::vector<Entry>& entries,
+bool ReadIndex(const std::string& path, size_t count, LoadedArray<Entry>& entries,
                std::string& problem) {
   std::string reason;
-  auto loaded = ReadEntries<Entry>(path, count, &reason);
+  auto loaded = LoadEntries<Entry>(path, count, &reason);
   if (!loaded) {
     std::error_code failed;
     const bool missing = !std::filesystem::exists(std::filesystem::symlink_status(path, failed));
@@ -95,8 +95,17 @@ bool CreatePending(std::vector<PendingFile>& files, std::initializer_list<std::s
 }
 
 template <class Entry>
-bool WriteEntries(PendingFile& file, const std::vector<Entry>& entries, std::string* error) {
-  return file.Write(entries.data(), entries.size() * sizeof(Entry), error);
+bool WriteEntries(PendingFile& file, const LoadedArray<Entry>& entries, std::string* error) {
+  return file.Write(entries.Span().data(), entries.size() * sizeof(Entry), error);
+}
+
+// After `file` replaced the index file `entries` were viewed in, views the new file instead
+// (it holds the same entries), so that the old file's pages and disk space are released.
+template <class Entry>
+void ViewReplacement(const PendingFile& file, LoadedArray<Entry>& entries) {
+  if (entries.IsMapped() && file.Replaced()) {
+    entries = LoadEntries<Entry>(file.Descriptor(), entries.size());
+  }
 }
 
 // Writes every pending file completely and flushes it, then replaces the targets in order.
@@ -166,7 +175,7 @@ void SongDatabase::OpenExistingDataFile() {
 
 void SongDatabase::ReadRecordsOnly() {
   records_ =
-      dataFile_ >= 0 ? ReadRecords(dataFile_, header_.recordCount) : std::vector<SongRecord>{};
+      dataFile_ >= 0 ? LoadRecords(dataFile_, header_.recordCount) : LoadedArray<SongRecord>{};
   header_.recordCount = static_cast<uint32_t>(records_.size());
   diskMatchesMemory_ = true;
   LimitSelection();
@@ -176,10 +185,10 @@ int SongDatabase::LoadIndexes() {
   ReadRecordsOnly();
   indexLoadProblem_ = LoadIndexArrays();
   if (indexLoadProblem_.empty()) return 0;
-  artistIndex_.clear();
-  songNameIndex_.clear();
-  genreIndex_.clear();
-  yearIndex_.clear();
+  artistIndex_.Clear();
+  songNameIndex_.Clear();
+  genreIndex_.Clear();
+  yearIndex_.Clear();
   return 1;
 }
 
@@ -192,7 +201,7 @@ std::string SongDatabase::LoadIndexArrays() {
                        ReadIndex(paths_.yearIndex, count, yearIndex_, problem);
   if (!present) return problem;
   const IndexProblems problems =
-      FindIndexProblems(records_, {artistIndex_, songNameIndex_, genreIndex_, yearIndex_});
+      FindIndexProblems(Records(), {ArtistIndex(), SongNameIndex(), GenreIndex(), YearIndex()});
   return FirstProblem({{&paths_.artistIndex, problems.artist},
                        {&paths_.songNameIndex, problems.songName},
                        {&paths_.genreIndex, problems.genre},
@@ -201,25 +210,25 @@ std::string SongDatabase::LoadIndexArrays() {
 
 void SongDatabase::BuildIndexesInRecordOrder() {
   const size_t count = records_.size();
-  artistIndex_.resize(count);
-  songNameIndex_.resize(count);
-  genreIndex_.resize(count);
-  yearIndex_.resize(count);
+  const std::span<NameIndexEntry> artist = artistIndex_.Replace(count);
+  const std::span<NameIndexEntry> songName = songNameIndex_.Replace(count);
+  const std::span<GenreIndexEntry> genre = genreIndex_.Replace(count);
+  const std::span<YearIndexEntry> year = yearIndex_.Replace(count);
   for (size_t i = 0; i < count; ++i) {
     const auto record = static_cast<uint32_t>(i);
-    artistIndex_[i] = MakeEntry<NameIndexEntry>(record, records_[i].artist);
-    songNameIndex_[i] = MakeEntry<NameIndexEntry>(record, records_[i].songName);
-    genreIndex_[i] = MakeEntry<GenreIndexEntry>(record, records_[i].genre);
-    yearIndex_[i] = MakeEntry<YearIndexEntry>(record, records_[i].year);
+    artist[i] = MakeEntry<NameIndexEntry>(record, records_[i].artist);
+    songName[i] = MakeEntry<NameIndexEntry>(record, records_[i].songName);
+    genre[i] = MakeEntry<GenreIndexEntry>(record, records_[i].genre);
+    year[i] = MakeEntry<YearIndexEntry>(record, records_[i].year);
   }
   std::fill(std::begin(indexCursors_), std::end(indexCursors_), 0);
 }
 
 void SongDatabase::SortIndexes() {
-  std::sort(artistIndex_.begin(), artistIndex_.end(), KeyBefore<NameIndexEntry>);
-  std::sort(songNameIndex_.begin(), songNameIndex_.end(), KeyBefore<NameIndexEntry>);
-  std::sort(genreIndex_.begin(), genreIndex_.end(), KeyBefore<GenreIndexEntry>);
-  std::sort(yearIndex_.begin(), yearIndex_.end(), KeyBefore<YearIndexEntry>);
+  std::ranges::sort(artistIndex_.Span(), KeyBefore<NameIndexEntry>);
+  std::ranges::sort(songNameIndex_.Span(), KeyBefore<NameIndexEntry>);
+  std::ranges::sort(genreIndex_.Span(), KeyBefore<GenreIndexEntry>);
+  std::ranges::sort(yearIndex_.Span(), KeyBefore<YearIndexEntry>);
 }
 
 bool SongDatabase::RebuildIndexFiles() {
@@ -241,17 +250,18 @@ bool SongDatabase::WriteAll() {
   DatabaseHeader header = header_;
   header.recordCount = static_cast<uint32_t>(records_.size());
   std::vector<PendingFile> files;
-  const bool written =
-      CreatePending(files,
-                    {paths_.data, paths_.artistIndex, paths_.songNameIndex, paths_.genreIndex,
-                     paths_.yearIndex},
-                    &lastWriteProblem_) &&
-      files[0].Write(&header, sizeof header, &lastWriteProblem_) &&
-      files[0].Write(records_.data(), records_.size() * sizeof(SongRecord), &lastWriteProblem_) &&
-      WriteIndexes(files, 1) && ReplaceInOrder(files, &lastWriteProblem_);
+  const bool written = CreatePending(files,
+                                     {paths_.data, paths_.artistIndex, paths_.songNameIndex,
+                                      paths_.genreIndex, paths_.yearIndex},
+                                     &lastWriteProblem_) &&
+                       files[0].Write(&header, sizeof header, &lastWriteProblem_) &&
+                       files[0].Write(records_.Span().data(), records_.size() * sizeof(SongRecord),
+                                      &lastWriteProblem_) &&
+                       WriteIndexes(files, 1) && ReplaceInOrder(files, &lastWriteProblem_);
   // Once Data.ndb is replaced the handle must be the new file's, even if an index file could
   // not follow (the next load then finds that index inconsistent and rebuilds it).
   if (!files.empty() && files[0].Replaced()) AdoptDataFile(files[0], header);
+  if (files.size() == 5) ViewReplacedIndexes(files, 1);
   if (written) lastWriteProblem_.clear();
   return written;
 }
@@ -269,6 +279,15 @@ void SongDatabase::AdoptDataFile(PendingFile& file, const DatabaseHeader& header
   dataFile_ = file.ReleaseDescriptor();
   header_ = header;
   diskMatchesMemory_ = true;
+  // The new file holds exactly the records in memory: viewing it releases the old file.
+  if (records_.IsMapped()) records_ = LoadRecords(dataFile_, records_.size());
+}
+
+void SongDatabase::ViewReplacedIndexes(const std::vector<PendingFile>& files, size_t first) {
+  ViewReplacement(files[first], artistIndex_);
+  ViewReplacement(files[first + 1], songNameIndex_);
+  ViewReplacement(files[first + 2], genreIndex_);
+  ViewReplacement(files[first + 3], yearIndex_);
 }
 
 bool SongDatabase::CheckWritable() {
@@ -317,24 +336,23 @@ void SongDatabase::LimitSelection() {
 }
 
 int SongDatabase::FindArtistPrefix(std::string_view text) {
-  return FindPrefix(artistIndex_, IndexKind::Artist, text);
+  return FindPrefix(ArtistIndex(), IndexKind::Artist, text);
 }
 
 int SongDatabase::FindSongNamePrefix(std::string_view text) {
-  return FindPrefix(songNameIndex_, IndexKind::SongName, text);
+  return FindPrefix(SongNameIndex(), IndexKind::SongName, text);
 }
 
 int SongDatabase::FindGenrePrefix(std::string_view text) {
-  return FindPrefix(genreIndex_, IndexKind::Genre, text);
+  return FindPrefix(GenreIndex(), IndexKind::Genre, text);
 }
 
 int SongDatabase::FindYearPrefix(std::string_view text) {
-  return FindPrefix(yearIndex_, IndexKind::Year, text);
+  return FindPrefix(YearIndex(), IndexKind::Year, text);
 }
 
 template <class Entry>
-int SongDatabase::FindPrefix(const std::vector<Entry>& index, IndexKind kind,
-                             std::string_view text) {
+int SongDatabase::FindPrefix(std::span<const Entry> index, IndexKind kind, std::string_view text) {
   int& cursor = indexCursors_[static_cast<int>(kind)];
   const auto found = std::partition_point(index.begin(), index.end(), [text](const Entry& entry) {
     return FoldedPrefixBefore(FieldText(entry.key), text);
@@ -391,10 +409,11 @@ int SongDatabase::Search(std::string_view artist, std::string_view songName, std
 }
 
 void SongDatabase::SelectByPath(std::string_view path) {
+  const std::span<const SongRecord> records = Records();
   const auto found = std::partition_point(
-      records_.begin(), records_.end(),
+      records.begin(), records.end(),
       [path](const SongRecord& record) { return FoldedLess(FieldText(record.path), path); });
-  if (found != records_.end()) currentRecord_ = static_cast<int>(found - records_.begin());
+  if (found != records.end()) currentRecord_ = static_cast<int>(found - records.begin());
 }
 
 int SongDatabase::ContainsPath(std::string_view path) const {
@@ -402,12 +421,13 @@ int SongDatabase::ContainsPath(std::string_view path) const {
 }
 
 int SongDatabase::RecordWithPath(std::string_view path) const {
+  const std::span<const SongRecord> records = Records();
   auto found = std::partition_point(
-      records_.begin(), records_.end(),
+      records.begin(), records.end(),
       [path](const SongRecord& record) { return FoldedLess(FieldText(record.path), path); });
   // Records whose paths differ only in letter case stand together; any may be the exact one.
-  for (; found != records_.end() && FoldedCompare(FieldText(found->path), path) == 0; ++found) {
-    if (FieldText(found->path) == path) return static_cast<int>(found - records_.begin());
+  for (; found != records.end() && FoldedCompare(FieldText(found->path), path) == 0; ++found) {
+    if (FieldText(found->path) == path) return static_cast<int>(found - records.begin());
   }
   return -1;
 }
@@ -479,8 +499,8 @@ void SongDatabase::CommitStaging() {
   std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
     return PathBefore(stagingList_[a], stagingList_[b]);
   });
-  records_.resize(order.size());
-  for (size_t i = 0; i < order.size(); ++i) records_[i] = stagingList_[order[i]];
+  const std::span<SongRecord> records = records_.Replace(order.size());
+  for (size_t i = 0; i < order.size(); ++i) records[i] = stagingList_[order[i]];
   stagingList_.clear();
   diskMatchesMemory_ = false;
   BuildIndexesInRecordOrder();

@@ -15,6 +15,7 @@
 
 #include "library/IndexCheck.h"
 #include "library/LibraryPaths.h"
+#include "library/LoadedArray.h"
 #include "library/SongRecord.h"
 #include "platform/SafeWrite.h"
 
@@ -54,6 +55,12 @@ class SongDatabase {
   // Reads the records and the four indexes. Returns 0 when every index file was present,
   // complete and consistent with the records (IndexProblem); otherwise 1, with the records read
   // and the index arrays empty, and the caller rebuilds them with RebuildIndexFiles.
+  // Files of the user's own that no other user may write stay where they are, in private views
+  // (LoadedArray: start-up copies nothing); other files are read into memory, since another
+  // user could shrink a viewed file, and touching a viewed page past a file's end is fatal.
+  // Our own writers never shrink these files in place (WriteAll replaces them by a rename,
+  // which a view survives); a program of the same user that truncates a file in place while
+  // it is viewed is not guarded against.
   int LoadIndexes();
   // Why the last LoadIndexes returned 1 ("a.ndx: missing", ...); empty when it returned 0.
   const std::string& IndexLoadProblem() const { return indexLoadProblem_; }
@@ -128,14 +135,15 @@ class SongDatabase {
   void SortIndexes();
   std::span<const SongRecord> StagingList() const { return stagingList_; }
 
-  // Read access for the list views and tools.
+  // Read access for the list views and tools. A span stays valid until the next load, commit,
+  // rebuild or WriteAll (which views the files it wrote).
   const DatabaseHeader& Header() const { return header_; }
-  std::span<const SongRecord> Records() const { return records_; }
+  std::span<const SongRecord> Records() const { return records_.Span(); }
   int RecordCount() const { return static_cast<int>(records_.size()); }
-  std::span<const NameIndexEntry> ArtistIndex() const { return artistIndex_; }
-  std::span<const NameIndexEntry> SongNameIndex() const { return songNameIndex_; }
-  std::span<const GenreIndexEntry> GenreIndex() const { return genreIndex_; }
-  std::span<const YearIndexEntry> YearIndex() const { return yearIndex_; }
+  std::span<const NameIndexEntry> ArtistIndex() const { return artistIndex_.Span(); }
+  std::span<const NameIndexEntry> SongNameIndex() const { return songNameIndex_.Span(); }
+  std::span<const GenreIndexEntry> GenreIndex() const { return genreIndex_.Span(); }
+  std::span<const YearIndexEntry> YearIndex() const { return yearIndex_.Span(); }
 
  private:
   void Open(MissingDataFile missing);
@@ -144,6 +152,7 @@ class SongDatabase {
   void BuildIndexesInRecordOrder();
   bool WriteIndexes(std::vector<platform::PendingFile>& files, size_t first);
   void AdoptDataFile(platform::PendingFile& file, const DatabaseHeader& header);
+  void ViewReplacedIndexes(const std::vector<platform::PendingFile>& files, size_t first);
   bool CheckWritable();
   bool WriteInPlace(uint64_t offset, const void* bytes, size_t count);
   bool SetCueOfRecord(size_t record, uint32_t value);
@@ -151,7 +160,7 @@ class SongDatabase {
   void LimitSelection();
   int Record(const auto& entry) const;
   template <class Entry>
-  int FindPrefix(const std::vector<Entry>& index, IndexKind kind, std::string_view text);
+  int FindPrefix(std::span<const Entry> index, IndexKind kind, std::string_view text);
 
   LibraryPaths paths_;
   int dataFile_ = -1;  // Data.ndb, open from construction to destruction
@@ -162,11 +171,11 @@ class SongDatabase {
   bool diskMatchesMemory_ = true;  // Data.ndb holds records_ (false between commit and write)
 
   DatabaseHeader header_;
-  std::vector<SongRecord> records_;
-  std::vector<NameIndexEntry> artistIndex_;
-  std::vector<NameIndexEntry> songNameIndex_;
-  std::vector<GenreIndexEntry> genreIndex_;
-  std::vector<YearIndexEntry> yearIndex_;
+  LoadedArray<SongRecord> records_;
+  LoadedArray<NameIndexEntry> artistIndex_;
+  LoadedArray<NameIndexEntry> songNameIndex_;
+  LoadedArray<GenreIndexEntry> genreIndex_;
+  LoadedArray<YearIndexEntry> yearIndex_;
   std::vector<SongRecord> stagingList_;
   std::vector<SongRecord> searchResults_;
   std::vector<int> searchResultRecords_;

@@ -28,6 +28,7 @@
 #include <string_view>
 #include <vector>
 
+#include "SyntheticSongs.h"
 #include "app/LibraryList.h"
 #include "app/LibraryViews.h"
 #include "library/SongDatabase.h"
@@ -38,13 +39,14 @@ using veltro::app::LibraryList;
 using veltro::app::LibraryViews;
 using veltro::library::SongDatabase;
 using Clock = std::chrono::steady_clock;
+using veltro::bench::Random;
+using veltro::bench::SongGenerator;
 
 constexpr int kDefaultRecords = 1'000'000;
 constexpr int kBaselineRecords = 100;
 constexpr int kViewWidth = 800;
 constexpr int kViewHeight = 600;
 constexpr int kSteps = 3000;
-constexpr int kArtistPool = 20'000;
 constexpr size_t kLettersPerSearch = 8;
 constexpr double kFrameMs = 1000.0 / 60.0;
 
@@ -53,70 +55,6 @@ int RecordsInLibrary() {
   const long long value = text != nullptr ? std::atoll(text) : 0;
   return value >= 1000 && value <= 5'000'000 ? static_cast<int>(value) : kDefaultRecords;
 }
-
-// ---- Synthetic songs (the same shape as library_bench's collection) --------------------------
-
-constexpr std::string_view kWords[] = {
-    "Love",   "Night",  "Heart",   "Dance",  "Fire",   "Rain",     "Summer",   "Dream",   "Light",
-    "Shadow", "River",  "Ocean",   "Star",   "Moon",   "City",     "Road",     "Angel",   "Blue",
-    "Golden", "Wild",   "Sweet",   "Crazy",  "Broken", "Electric", "Midnight", "Thunder", "Storm",
-    "Winter", "Garden", "Island",  "Street", "Party",  "Groove",   "Rhythm",   "Soul",    "Beat",
-    "Tiger",  "Wolf",   "Diamond", "Magic",  "Secret", "Velvet",   "Neon",     "Crystal", "Machine",
-    "Rocket", "Radio",  "Jungle",  "Bass",   "Melody", "Sugar",    "Honey",    "Cherry",  "Zephyr"};
-constexpr std::string_view kGenres[] = {"Rock",  "Pop",  "House", "Techno", "Trance", "Hip Hop",
-                                        "Jazz",  "Soul", "Funk",  "Disco",  "Metal",  "Ambient",
-                                        "Latin", "Ska",  "Dance", "World"};
-
-// A small, fast, deterministic generator (splitmix64).
-class Random {
- public:
-  explicit Random(uint64_t seed) : state_(seed) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  size_t Below(size_t n) { return static_cast<size_t>(Next() % n); }
-  template <size_t N>
-  std::string_view From(const std::string_view (&list)[N]) {
-    return list[Below(N)];
-  }
-
- private:
-  uint64_t state_;
-};
-
-std::string Words(Random& random, size_t maxWords) {
-  std::string text(random.From(kWords));
-  const size_t count = 1 + random.Below(maxWords);
-  for (size_t i = 1; i < count; ++i) text.append(" ").append(random.From(kWords));
-  return text;
-}
-
-// ~20,000 artists, a few with many songs and most with a handful; titles of 1-4 words.
-class SongGenerator {
- public:
-  explicit SongGenerator(uint64_t seed) : random_(seed) {
-    Random names(seed ^ 0xA5A5A5A5ull);
-    for (int i = 0; i < kArtistPool; ++i) artists_.push_back(Words(names, 3));
-  }
-  veltro::library::SongRecord Next(int number) {
-    const double unit = static_cast<double>(random_.Next() >> 11) * 0x1.0p-53;
-    const std::string& artist = artists_[static_cast<size_t>(unit * unit * kArtistPool)];
-    const std::string title = Words(random_, 4);
-    const std::string path =
-        "/home/dj/Music/" + artist + "/" + std::to_string(number) + " " + title + ".mp3";
-    const std::string year = std::to_string(1950 + random_.Below(77));
-    const auto lengthMs = static_cast<uint32_t>(60'000 + random_.Below(540'001));
-    return veltro::library::MakeRecord(artist, title, random_.From(kGenres), year, path, lengthMs);
-  }
-  const std::vector<std::string>& Artists() const { return artists_; }
-
- private:
-  Random random_;
-  std::vector<std::string> artists_;
-};
 
 // ---- The library and the views -----------------------------------------------------------------
 
@@ -153,7 +91,7 @@ struct ShownLibrary {
     const auto start = Clock::now();
     SongGenerator generator(1);
     artists = generator.Artists();
-    for (int i = 0; i < records; ++i) database.StageRecord(generator.Next(i));
+    for (int i = 0; i < records; ++i) database.StageRecord(generator.Next());
     database.CommitStaging();
     database.SortIndexes();
     views = std::make_unique<LibraryViews>(database, nullptr);

@@ -23,6 +23,7 @@
 #include <memory>
 #include <string>
 
+#include "SyntheticSongs.h"
 #include "app/MainWindow.h"
 #include "library/SongDatabase.h"
 #include "platform/sound/SoundDevice.h"
@@ -51,14 +52,8 @@ std::unique_ptr<veltro::testing::TempDir> MakeWorkingDirectory(size_t songs) {
   std::filesystem::create_directory(dir->Path() / "Data");
   {
     SongDatabase library(dir->Path());
-    char text[40];
-    for (size_t i = 0; i < songs; ++i) {
-      std::snprintf(text, sizeof text, "%07zu", (i * 7919) % songs);
-      library.StageRecord(veltro::library::MakeRecord(
-          std::string("Artist ") + text, std::string("Title ") + text, "House",
-          std::to_string(1960 + i % 60), "/music/" + std::string(text) + ".mp3",
-          static_cast<uint32_t>(i % 600'000)));
-    }
+    veltro::bench::SongGenerator generator(1);
+    for (size_t i = 0; i < songs; ++i) library.StageRecord(generator.Next());
     library.CommitStaging();
     library.SortIndexes();
     if (!library.WriteAll()) std::fprintf(stderr, "the library was not written\n");

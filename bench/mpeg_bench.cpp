@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "media/MpegFrameDecoder.h"
-#include "media/MpegTestData.h"
-#include "media/MpegVectorPath.h"
+#include "media/mpeg/MpegFrameDecoder.h"
+#include "media/mpeg/MpegTestData.h"
+#include "media/mpeg/MpegVectorPath.h"
 #include "support/Fixtures.h"
 #include "support/Mp3Encoder.h"
 

@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "media/Mp3InfoScanner.h"
+#include "media/mp3info/Mp3InfoScanner.h"
 #include "support/Fixtures.h"
 #include "support/Mp3Encoder.h"
 #include "support/TempDir.h"

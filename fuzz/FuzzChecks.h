@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "media/MediaFramework.h"
+#include "media/framework/MediaFramework.h"
 
 namespace fuzz_checks {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "FuzzChecks.h"
-#include "media/Mp3InfoScanner.h"
+#include "media/mp3info/Mp3InfoScanner.h"
 
 namespace {
 

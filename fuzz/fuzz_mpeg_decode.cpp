@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "media/MpegFrameDecoder.h"
+#include "media/mpeg/MpegFrameDecoder.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <initializer_list>
 
 #include "FuzzChecks.h"
-#include "media/MediaFramework.h"
-#include "media/MemoryInput.h"
-#include "media/MpegAudioCodec.h"
+#include "media/framework/MediaFramework.h"
+#include "media/modules/MemoryInput.h"
+#include "media/modules/MpegAudioCodec.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "media/MediaFramework.h"
+#include "media/framework/MediaFramework.h"
 
 namespace {
 

@@ -15,9 +15,9 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
-#include "media/FileInputModule.h"
-#include "media/MediaFramework.h"
-#include "media/MpegAudioCodec.h"
+#include "media/framework/MediaFramework.h"
+#include "media/modules/FileInputModule.h"
+#include "media/modules/MpegAudioCodec.h"
 #include "platform/Interrupt.h"
 #include "platform/OutputFile.h"
 

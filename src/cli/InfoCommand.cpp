@@ -12,9 +12,9 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
-#include "media/Id3Genre.h"
-#include "media/Mp3InfoScanner.h"
-#include "media/MpegHeader.h"
+#include "media/mp3info/Id3Genre.h"
+#include "media/mp3info/Mp3InfoScanner.h"
+#include "media/mpeg/MpegHeader.h"
 #include "platform/Interrupt.h"
 #include "platform/RegularFile.h"
 #include "platform/TextEncoding.h"

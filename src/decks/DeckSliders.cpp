@@ -1,7 +1,6 @@
 #include "decks/DeckSliders.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
 namespace veltro::decks {
@@ -127,25 +126,6 @@ std::optional<int> PositionSliderAction(int slider, ScrollAction action, int giv
       return std::nullopt;
   }
   return std::clamp(moved, 0, std::max(length, 0));
-}
-
-std::string UpperExtension(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return {};
-  std::string extension = path.substr(dot);
-  for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return extension;
-}
-
-std::optional<std::string> SongExtension(const std::string& path) {
-  std::string extension = UpperExtension(path);
-  if (extension == ".MP3" || extension == ".OGG" || extension == ".WAV") return extension;
-  return std::nullopt;
-}
-
-std::string FileNamePart(const std::string& path) {
-  const size_t separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
 }  // namespace veltro::decks

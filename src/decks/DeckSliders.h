@@ -1,6 +1,6 @@
 // The arithmetic of a deck's sliders: the position slider's steps, the pitch slider's action
-// table and label, the attenuation sliders' volume rule, and the song-extension check of a load.
-// Pure functions of their arguments; any thread.
+// table and label, the attenuation sliders' volume rule. Pure functions of their arguments; any
+// thread.
 //
 // Units: positions in hundredths of a second, pitch values in tenths of a percent, slider and
 // volume values of the attenuation sliders in hundredths of a decibel of attenuation.
@@ -58,13 +58,5 @@ int AttenuationVolume(int slider);
 // The position slider's new position (0 ... length) for a stepping or thumb-position action,
 // nullopt for thumb tracking and end of scroll (which do not move it).
 std::optional<int> PositionSliderAction(int slider, ScrollAction action, int given, int length);
-
-// The text from the last "." of `path` on, upper-cased (".MP3"); empty when there is no ".".
-std::string UpperExtension(const std::string& path);
-// The upper-cased extension with its dot (".MP3") when the text after the last "." of `path`
-// is exactly MP3, OGG or WAV in any letter case; nullopt otherwise.
-std::optional<std::string> SongExtension(const std::string& path);
-// The file name part of `path`: everything after its last "/" or "\".
-std::string FileNamePart(const std::string& path);
 
 }  // namespace veltro::decks

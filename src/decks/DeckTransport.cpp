@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "decks/PathParts.h"
 #include "platform/RegularFile.h"
 
 namespace veltro::decks {

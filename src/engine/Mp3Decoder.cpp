@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "media/FileInputModule.h"
-#include "media/MpegAudioCodec.h"
-#include "media/MpegFrameDecoder.h"
+#include "media/modules/FileInputModule.h"
+#include "media/modules/MpegAudioCodec.h"
+#include "media/mpeg/MpegFrameDecoder.h"
 #include "platform/RegularFile.h"
 
 namespace veltro::engine {

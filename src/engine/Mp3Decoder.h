@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "engine/DecoderBase.h"
-#include "media/MediaFramework.h"
+#include "media/framework/MediaFramework.h"
 
 namespace veltro::engine {
 

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "cli/ShellRun.h"
-#include "media/MpegTestData.h"
+#include "media/modules/FrameworkDecoding.h"
+#include "media/mpeg/MpegTestData.h"
 #include "support/TempDir.h"
 
 namespace veltro::cli {

@@ -1,4 +1,4 @@
-// The slider arithmetic of a deck, action by action, and the extension check of a dropped file.
+// The slider arithmetic of a deck, action by action.
 #include <gtest/gtest.h>
 
 #include "decks/DeckSliders.h"
@@ -91,21 +91,6 @@ TEST(DeckSliders, PositionStepsStayWithinTheSong) {
   EXPECT_EQ(PositionSliderAction(100, A::kThumbPosition, 999, 300), 300);
   EXPECT_FALSE(PositionSliderAction(100, A::kThumbTrack, 250, 300).has_value());
   EXPECT_FALSE(PositionSliderAction(100, A::kEndScroll, 0, 300).has_value());
-}
-
-TEST(DeckSliders, OnlyMp3OggAndWavInAnyCaseAreSongs) {
-  EXPECT_EQ(SongExtension("/music/a.mp3"), ".MP3");
-  EXPECT_EQ(SongExtension("/music/b.Ogg"), ".OGG");
-  EXPECT_EQ(SongExtension("C:\\music\\c.WAV"), ".WAV");
-  EXPECT_FALSE(SongExtension("/music/d.mpeg").has_value());
-  EXPECT_FALSE(SongExtension("/music/e.mp").has_value());
-  EXPECT_FALSE(SongExtension("/music.mp3/noextension").has_value());
-  EXPECT_FALSE(SongExtension("").has_value());
-  EXPECT_EQ(UpperExtension("/x/song.flac"), ".FLAC");
-  EXPECT_EQ(UpperExtension("/x/song"), "");
-  EXPECT_EQ(FileNamePart("/music/Artist - Title.mp3"), "Artist - Title.mp3");
-  EXPECT_EQ(FileNamePart("C:\\music\\x.wav"), "x.wav");
-  EXPECT_EQ(FileNamePart("plain.ogg"), "plain.ogg");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "engine/Mp3Decoder.h"
-#include "media/MpegTestData.h"
+#include "media/modules/FrameworkDecoding.h"
 #include "support/Fixtures.h"
 #include "support/Mp3Encoder.h"
 #include "support/TempDir.h"

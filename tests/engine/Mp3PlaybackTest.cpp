@@ -7,7 +7,7 @@
 
 #include "engine/EngineHarness.h"
 #include "engine/Mp3Decoder.h"
-#include "media/MpegTestData.h"
+#include "media/modules/FrameworkDecoding.h"
 #include "support/Mp3Encoder.h"
 
 namespace veltro::engine {

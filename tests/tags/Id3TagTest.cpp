@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "media/Id3Genre.h"
+#include "media/mp3info/Id3Genre.h"
 #include "support/Fixtures.h"
 #include "support/Mp3Encoder.h"
 #include "support/TempDir.h"

@@ -1,0 +1,301 @@
+// The file input module: a buffered C stream over a named file (or standard input for "-"),
+// with all-or-nothing block reads and the ID3v1 tag of ".mp3" files published as stream texts.
+#include "media/modules/FileInputModule.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "media/framework/MfNamedInstance.h"
+#include "media/mp3info/Id3Genre.h"
+#include "platform/RegularFile.h"
+
+namespace veltro::media {
+namespace {
+
+constexpr char kStandardInputName[] = "-";
+constexpr char kMp3Suffix[] = ".mp3";
+constexpr size_t kMp3SuffixLength = sizeof kMp3Suffix - 1;
+constexpr long kId3TagBytes = 128;
+constexpr size_t kId3LongestField = 30;
+constexpr size_t kId3v2HeaderBytes = 10;
+
+struct FileInput {
+  char* name;  // owned copy
+  MfInputModuleRecord* record;
+  MfDecoder* decoder;
+  FILE* stream;  // null until opened; the run-time's stdin for "-" (never closed here)
+  // Standard input only: its first bytes, looked at for an ID3v2 tag before the first read
+  // and delivered ahead of the stream when they are not one.
+  bool headChecked;
+  uint8_t head[kId3v2HeaderBytes];
+  size_t headBytes;  // still to deliver from head
+  size_t headStart;
+};
+
+// One text field of the 128-byte tag: its offset, width and the property it becomes.
+struct Id3Field {
+  size_t offset;
+  size_t width;
+  const char* property;
+};
+
+constexpr Id3Field kId3Fields[] = {{3, 30, "id3/title"},
+                                   {33, 30, "id3/artist"},
+                                   {63, 30, "id3/album"},
+                                   {93, 4, "id3/year"},
+                                   {97, 30, "id3/comment"}};
+constexpr size_t kId3GenreOffset = 127;
+
+int ModuleId(const FileInput* input) {
+  return input->record != nullptr ? input->record->id : 0;
+}
+
+bool ReadsStandardInput(const FileInput* input) {
+  return input->stream != nullptr && input->stream == stdin;
+}
+
+int Probe(const char* /*name*/) {
+  return 0;
+}
+
+int Query(MfModuleInfo* info, int flags) {
+  if (info == nullptr) return kMfInvalidParameter;
+  if ((flags & kMfQueryName) != 0) {
+    MfSetModuleInfo(info, "Input From File", "Version 1.2", 0);
+    return kMfOk;
+  }
+  if ((flags & kMfQueryDeviceCount) != 0) info->index = 2;
+  if ((flags & kMfQueryDevice) != 0) {
+    if (info->index == 0) {
+      MfSetModuleInfo(info, "*", "any file name", 1);
+    } else if (info->index == 1) {
+      MfSetModuleInfo(info, kStandardInputName, "standard input", 0);
+    } else {
+      return kMfInvalidParameter;
+    }
+  }
+  return kMfOk;
+}
+
+int New(void** instance, const char* name, MfInputModuleRecord* record, MfDecoder* decoder) {
+  return MfNewNamedInstance<FileInput>(instance, name, record, decoder,
+                                       "null params or null/empty input name");
+}
+
+int Close(void* instance);
+
+int Delete(void* instance) {
+  auto* input = static_cast<FileInput*>(instance);
+  if (input == nullptr) return kMfInvalidParameter;
+  Close(input);
+  delete[] input->name;
+  delete input;
+  return kMfOk;
+}
+
+// Copies one field up to its first NUL, drops trailing spaces and publishes it (also empty).
+void PublishId3Field(FileInput* input, const uint8_t* tag, const Id3Field& field) {
+  char text[kId3LongestField + 1];
+  size_t length = 0;
+  while (length < field.width && tag[field.offset + length] != 0) {
+    text[length] = static_cast<char>(tag[field.offset + length]);
+    ++length;
+  }
+  while (length > 0 && text[length - 1] == ' ') --length;
+  text[length] = '\0';
+  input->decoder->services.setStreamText(input->decoder, field.property, text);
+}
+
+bool HasMp3Suffix(const char* name) {
+  const size_t length = std::strlen(name);
+  return length > kMp3SuffixLength &&
+         std::strcmp(name + length - kMp3SuffixLength, kMp3Suffix) == 0;
+}
+
+// Publishes the ID3v1 tag in the last 128 bytes, if there is one, and returns to the start. A
+// file too short for the seek is left where it is (its start).
+void ReadId3Tag(FileInput* input) {
+  if (std::fseek(input->stream, -kId3TagBytes, SEEK_END) != 0) return;
+  uint8_t tag[kId3TagBytes];
+  const bool whole = std::fread(tag, 1, sizeof tag, input->stream) == sizeof tag;
+  const bool canPublish =
+      input->decoder != nullptr && input->decoder->services.setStreamText != nullptr;
+  if (whole && canPublish && std::memcmp(tag, "TAG", 3) == 0) {
+    for (const Id3Field& field : kId3Fields) PublishId3Field(input, tag, field);
+    if (const char* genre = Id3GenreName(tag[kId3GenreOffset]); genre != nullptr) {
+      input->decoder->services.setStreamText(input->decoder, "id3/genre", genre);
+    }
+  }
+  std::clearerr(input->stream);
+  std::fseek(input->stream, 0, SEEK_SET);
+}
+
+// `error` is the system's error number, or 0 when the file opened but is of a kind that is
+// refused (its reason then names the path and what it is).
+int OpenFailure(FileInput* input, int error, const std::string& refusal) {
+  const char* reason = error != 0 ? std::strerror(error) : refusal.c_str();
+  int code = kMfOpenFailed;
+  if (error == ENOENT) {
+    reason = "file not found";
+    code = kMfFileNotFound;
+  } else if (error == EACCES) {
+    reason = "permission denied";
+    code = kMfPermissionDenied;
+  }
+  mf_notify(input->decoder, ModuleId(input), "cannot open input file", reason);
+  return code;
+}
+
+int Open(void* instance) {
+  auto* input = static_cast<FileInput*>(instance);
+  if (input == nullptr) return kMfInvalidParameter;
+  Close(input);  // a second opening starts afresh
+  input->headChecked = false;
+  input->headBytes = 0;
+  input->headStart = 0;
+  if (std::strcmp(input->name, kStandardInputName) == 0) {
+    input->stream = stdin;
+    return kMfOk;
+  }
+  // Never waits on a FIFO or device carrying the name; anything but a regular file is refused.
+  std::string reason;
+  errno = 0;
+  input->stream =
+      platform::OpenRegularFileStream(input->name, platform::FileAccess::kRead, &reason);
+  if (input->stream == nullptr) return OpenFailure(input, errno, reason);
+  if (HasMp3Suffix(input->name)) ReadId3Tag(input);
+  return kMfOk;
+}
+
+int Close(void* instance) {
+  auto* input = static_cast<FileInput*>(instance);
+  if (input == nullptr) return kMfInvalidParameter;
+  if (input->stream != nullptr && !ReadsStandardInput(input)) std::fclose(input->stream);
+  input->stream = nullptr;
+  return kMfOk;
+}
+
+// ID3v2: "ID3", version and flags, then a 28-bit synchsafe size (the tag behind the 10 bytes).
+// 0 when `head` is no tag header.
+uint64_t Id3v2TagBytes(const uint8_t* head) {
+  if (std::memcmp(head, "ID3", 3) != 0) return 0;
+  uint64_t size = 0;
+  for (size_t i = 6; i < kId3v2HeaderBytes; ++i) {
+    if ((head[i] & 0x80u) != 0) return 0;  // not synchsafe: no tag header
+    size = (size << 7) | head[i];
+  }
+  return size + kId3v2HeaderBytes;
+}
+
+// Reads and drops `count` bytes of the stream (fewer when it ends first).
+void Discard(FILE* stream, uint64_t count) {
+  uint8_t sink[4096];
+  while (count > 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sizeof sink));
+    const size_t got = std::fread(sink, 1, want, stream);
+    if (got == 0) return;
+    count -= got;
+  }
+}
+
+// Standard input cannot seek past an ID3v2 tag as a file does, so the tag is read and dropped
+// here, before the first byte is delivered; other first bytes are kept for delivery.
+void SkipStandardInputTag(FileInput* input) {
+  input->headChecked = true;
+  input->headBytes = std::fread(input->head, 1, kId3v2HeaderBytes, input->stream);
+  input->headStart = 0;
+  if (input->headBytes < kId3v2HeaderBytes) return;
+  const uint64_t tagBytes = Id3v2TagBytes(input->head);
+  if (tagBytes == 0) return;
+  input->headBytes = 0;
+  Discard(input->stream, tagBytes - kId3v2HeaderBytes);
+}
+
+// Standard input: the kept first bytes, then the stream; all or nothing.
+int ReadStandardInput(FileInput* input, uint8_t* out, uint32_t size) {
+  if (!input->headChecked) SkipStandardInputTag(input);
+  if (std::ferror(input->stream) != 0) {  // an interrupted or failed read ends the stream
+    std::clearerr(input->stream);
+    return 0;
+  }
+  const size_t fromHead = std::min<size_t>(input->headBytes, size);
+  std::memcpy(out, input->head + input->headStart, fromHead);
+  const size_t rest = size - fromHead;
+  const size_t got = rest > 0 ? std::fread(out + fromHead, 1, rest, input->stream) : 0;
+  if (got != rest) {
+    std::clearerr(input->stream);
+    return 0;  // the stream ended inside the block: no later block can follow it
+  }
+  input->headStart += fromHead;
+  input->headBytes -= fromHead;
+  return static_cast<int>(size);
+}
+
+// All or nothing. After a short read a seekable stream is put back where the block began, so
+// the stream agrees with the framework's count of consumed bytes (which a 0 does not advance)
+// and a later seek or read starts from a known place.
+int Read(void* instance, void* buffer, uint32_t size) {
+  auto* input = static_cast<FileInput*>(instance);
+  if (input == nullptr || input->stream == nullptr || buffer == nullptr) return kMfFailed;
+  if (size > static_cast<uint32_t>(INT32_MAX)) return 0;
+  if (ReadsStandardInput(input))
+    return ReadStandardInput(input, static_cast<uint8_t*>(buffer), size);
+  const off_t before = ftello(input->stream);
+  const size_t got = std::fread(buffer, 1, size, input->stream);
+  if (got == size) return static_cast<int>(size);
+  std::clearerr(input->stream);
+  if (before >= 0) fseeko(input->stream, before, SEEK_SET);
+  return 0;
+}
+
+int Seek(void* instance, uint32_t offset) {
+  auto* input = static_cast<FileInput*>(instance);
+  if (input == nullptr || input->stream == nullptr) return kMfFailed;
+  return fseeko(input->stream, static_cast<off_t>(offset), SEEK_SET) == 0 ? kMfOk : kMfFailed;
+}
+
+int GetCaps(void* instance) {
+  const auto* input = static_cast<const FileInput*>(instance);
+  if (input == nullptr || input->stream == nullptr || ReadsStandardInput(input)) return 0;
+  return kMfInputSeekable;
+}
+
+// The framework counts sizes and offsets in 32 bits. A file of 4 GiB or more reports the
+// largest size it can express (0xFFFFFFFF) rather than a wrapped-around small one: positions
+// and seeks then cover the first 4 GiB, and reads still go on to the real end of the file.
+uint32_t GetSize(void* instance) {
+  const auto* input = static_cast<const FileInput*>(instance);
+  if (input == nullptr || input->stream == nullptr) return 0;
+  const int descriptor = fileno(input->stream);
+  struct stat status {};
+  if (descriptor <= 0 || fstat(descriptor, &status) != 0 || status.st_size < 0) return 0;
+  const auto size = static_cast<uint64_t>(status.st_size);
+  return size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size);
+}
+
+}  // namespace
+
+void FileInputModuleDescriptor(MfInputModule* descriptor) {
+  if (descriptor == nullptr) return;
+  *descriptor = MfInputModule{kMfInterfaceVersion,
+                              Probe,
+                              Query,
+                              New,
+                              Delete,
+                              Open,
+                              Close,
+                              Read,
+                              Seek,
+                              GetCaps,
+                              GetSize,
+                              nullptr};
+}
+
+}  // namespace veltro::media

@@ -118,6 +118,12 @@ TEST_F(MainWindowTest, DecksTakeDefaultPositionsAndTheLowestFreeName) {
   EXPECT_EQ(main.Mixer().Logic().Deck(decks::MixerSide::kLeft), first);
   ASSERT_TRUE(main.Decks()[0].window->close());
   EXPECT_EQ(main.Mixer().Logic().Deck(decks::MixerSide::kLeft), nullptr);
+  for (const int list : {decks::ui::kLeftDeckList, decks::ui::kRightDeckList}) {
+    const QComboBox* names = main.Mixer().Dialog().ControlById<QComboBox>(list);
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(names->count(), 3);
+    EXPECT_EQ(names->findText(QStringLiteral("Player 00")), -1) << list;
+  }
   EXPECT_EQ(DeckNames(), (std::vector<std::string>{"Player 01", "Player 02", "Player 03"}));
   QCoreApplication::processEvents();  // the closed window is destroyed
   ASSERT_TRUE(main.CreateDeck());

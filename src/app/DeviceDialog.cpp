@@ -47,12 +47,12 @@ constexpr int kButtonWidth = 60;
 constexpr int kButtonHeight = 25;
 constexpr int kDialogBelowButtons = 60;
 
-struct ButtonSpec {
+struct ButtonPlace {
   int id;
   int textId;
   int x;
 };
-constexpr ButtonSpec kButtons[] = {
+constexpr ButtonPlace kButtons[] = {
     {ui::kOkCommand, kOkTextId, 5},
     {ui::kCancelCommand, kCancelTextId, 80},
     {ui::kHelpCommand, kHelpTextId, 155},
@@ -216,14 +216,14 @@ void DeviceDialog::AddRow(const QString& label, const QString& text) {
 }
 
 void DeviceDialog::AddButtons(int y) {
-  for (const ButtonSpec& spec : kButtons) {
+  for (const ButtonPlace& place : kButtons) {
     auto* button =
-        new QPushButton(language_ ? language_->String(spec.textId) : QString(), dialog_.get());
-    button->setGeometry(spec.x, y, kButtonWidth, kButtonHeight);
+        new QPushButton(language_ ? language_->String(place.textId) : QString(), dialog_.get());
+    button->setGeometry(place.x, y, kButtonWidth, kButtonHeight);
     button->setAutoDefault(false);
-    button->setDefault(spec.id == ui::kOkCommand);
+    button->setDefault(place.id == ui::kOkCommand);
     ui::FitFont(*button, ui::DialogFont());
-    const int id = spec.id;
+    const int id = place.id;
     connect(button, &QPushButton::clicked, dialog_.get(), [this, id] { dialog_->SendCommand(id); });
     dialog_->AddControl(id, button);
     button->show();

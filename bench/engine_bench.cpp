@@ -5,6 +5,7 @@
 // Every deck runs Mastertempo at +5 %.
 #include <benchmark/benchmark.h>
 #include <soundtouch/SoundTouch.h>
+#include <vorbis/vorbisfile.h>
 
 #include <cstdio>
 #include <map>

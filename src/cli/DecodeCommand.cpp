@@ -5,7 +5,6 @@
 #include "cli/DecodeCommand.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -15,11 +14,14 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
+#include "engine/SongFileType.h"
 #include "media/framework/MediaFramework.h"
 #include "media/modules/FileInputModule.h"
 #include "media/modules/MpegAudioCodec.h"
 #include "platform/Interrupt.h"
 #include "platform/OutputFile.h"
+#include "platform/PcmChannels.h"
+#include "platform/WaveHeader.h"
 
 namespace veltro::cli {
 namespace {
@@ -27,9 +29,6 @@ namespace {
 using media::MfDecoder;
 
 constexpr int kExitUsage = 2;
-constexpr uint32_t kWavHeaderBytes = 44;
-constexpr uint32_t kWavFmtChunkBytes = 16;
-constexpr uint16_t kWavFormatPcm = 1;
 constexpr uint16_t kBitsPerSample = 16;
 constexpr char kStandardStreamName[] = "-";
 constexpr size_t kWriteChunkBytes = 64 * 1024;
@@ -80,56 +79,25 @@ int Usage() {
   return kExitUsage;
 }
 
-bool EndsWithWav(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string extension = path.substr(path.size() - 4);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension == ".wav";
-}
-
 OutputTarget TargetOf(const std::string& outputName) {
   static const std::string_view kRawPrefixes[] = {"raw:", "aiff:", "sun:"};
   if (outputName.starts_with("wav:")) return {outputName.substr(4), PcmFormat::kWav};
   for (const std::string_view prefix : kRawPrefixes) {
     if (outputName.starts_with(prefix)) return {outputName.substr(prefix.size()), PcmFormat::kRaw};
   }
-  if (outputName != kStandardStreamName && EndsWithWav(outputName)) {
+  if (outputName != kStandardStreamName && engine::UpperExtension(outputName) == ".WAV") {
     return {outputName, PcmFormat::kWavFirstFrameChannels};
   }
   return {outputName, PcmFormat::kRaw};
 }
 
-void AppendLittleEndian(std::string& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFFu));
-}
-
-void AppendSample(std::string& out, int sample) {
-  AppendLittleEndian(out, static_cast<uint16_t>(static_cast<int16_t>(sample)), 2);
-}
-
-// The 44-byte header for `dataBytes` of PCM. A WAVE file cannot describe more than 4 GiB: the
-// sizes then stop at the largest whole number of sample frames that fits.
+// The header for `dataBytes` of PCM in the first frame's format.
 std::string WavHeader(int channelCount, int sampleRateHz, uint64_t dataBytes) {
-  const auto channels = static_cast<uint32_t>(channelCount);
-  const auto rate = static_cast<uint32_t>(sampleRateHz);
-  const uint32_t blockAlign = std::max<uint32_t>(channels * (kBitsPerSample / 8), 1);
-  uint32_t largest = std::numeric_limits<uint32_t>::max() - (kWavHeaderBytes - 8);
-  largest -= largest % blockAlign;
-  const auto data = static_cast<uint32_t>(std::min<uint64_t>(dataBytes, largest));
-  std::string header = "RIFF";
-  AppendLittleEndian(header, kWavHeaderBytes - 8 + data, 4);
-  header += "WAVEfmt ";
-  AppendLittleEndian(header, kWavFmtChunkBytes, 4);
-  AppendLittleEndian(header, kWavFormatPcm, 2);
-  AppendLittleEndian(header, channels, 2);
-  AppendLittleEndian(header, rate, 4);
-  AppendLittleEndian(header, rate * blockAlign, 4);
-  AppendLittleEndian(header, blockAlign, 2);
-  AppendLittleEndian(header, kBitsPerSample, 2);
-  header += "data";
-  AppendLittleEndian(header, data, 4);
-  return header;
+  const platform::WaveHeaderBytes header = platform::MakeWaveHeader(
+      platform::MakePcmFormat(static_cast<uint32_t>(sampleRateHz),
+                              static_cast<uint16_t>(channelCount), kBitsPerSample),
+      dataBytes);
+  return std::string(reinterpret_cast<const char*>(header.data()), header.size());
 }
 
 // Turns decoded frames into the output's bytes and writes them in large pieces. The output is
@@ -154,7 +122,7 @@ class PcmWriter {
   bool Finish(const PcmCounts& counts, std::string& error) {
     if (!output_) return true;
     if (target_.format == PcmFormat::kWavFirstFrameChannels &&
-        counts.dataBytes > std::numeric_limits<uint32_t>::max() - kWavHeaderBytes) {
+        counts.dataBytes > std::numeric_limits<uint32_t>::max() - platform::kWaveHeaderBytes) {
       error = "the decoded audio is too long for a WAVE file; write raw samples instead";
       return false;
     }
@@ -183,19 +151,14 @@ class PcmWriter {
   // duplicated, a stereo frame averaged).
   void AppendFrame(const media::MfOutputBuffer& frame, int channels) {
     const bool convert = target_.format == PcmFormat::kWavFirstFrameChannels;
-    const int16_t* samples = frame.samples;
-    for (int i = 0; i < frame.sampleCount; ++i) {
-      if (!convert || frame.channels == channels) {
-        for (int c = 0; c < frame.channels; ++c) {
-          AppendSample(pending_, samples[i * frame.channels + c]);
-        }
-      } else if (frame.channels == 1) {
-        AppendSample(pending_, samples[i]);
-        AppendSample(pending_, samples[i]);
-      } else {
-        AppendSample(pending_, (samples[2 * i] + samples[2 * i + 1]) / 2);
-      }
-    }
+    const int toChannels = convert ? channels : frame.channels;
+    const auto frames = static_cast<size_t>(std::max(frame.sampleCount, 0));
+    const size_t before = pending_.size();
+    pending_.resize(before + frames * static_cast<size_t>(std::max(toChannels, 0)) * 2);
+    auto* out = reinterpret_cast<uint8_t*>(pending_.data() + before);
+    const size_t written =
+        platform::StorePcm16Frames(frame.samples, frames, frame.channels, toChannels, out);
+    pending_.resize(before + written);
   }
 
   bool Flush(std::string& error) {

@@ -4,17 +4,19 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
 #include "media/mp3info/Id3Genre.h"
+#include "media/mp3info/Id3Layout.h"
 #include "media/mp3info/Mp3InfoScanner.h"
 #include "media/mpeg/MpegHeader.h"
+#include "platform/ByteOrder.h"
 #include "platform/Interrupt.h"
 #include "platform/RegularFile.h"
 #include "platform/TextEncoding.h"
@@ -108,18 +110,15 @@ bool HoldsFreeFormatAudio(const std::string& path) {
   if (file == nullptr) return false;
   std::vector<uint8_t> head(kHeadBytes);
   size_t got = std::fread(head.data(), 1, head.size(), file);
-  if (got >= 10 && std::memcmp(head.data(), "ID3", 3) == 0) {
-    long tagBytes = 0;  // 28-bit synchsafe size, then the 10 header bytes
-    for (size_t i = 6; i < 10; ++i) tagBytes = tagBytes * 128 + (head[i] & 0x7F);
-    got = std::fseek(file, tagBytes + 10, SEEK_SET) == 0
+  if (const auto id3v2 = media::ParseId3v2Header(std::span(head.data(), got))) {
+    got = std::fseek(file, static_cast<long>(id3v2->tagBytes), SEEK_SET) == 0
               ? std::fread(head.data(), 1, head.size(), file)
               : 0;
   }
   std::fclose(file);
   std::optional<uint32_t> first;
   for (size_t i = 0; i + 4 <= got; ++i) {
-    const uint32_t word = (uint32_t{head[i]} << 24) | (uint32_t{head[i + 1]} << 16) |
-                          (uint32_t{head[i + 2]} << 8) | uint32_t{head[i + 3]};
+    const uint32_t word = platform::LoadBigEndian32(&head[i]);
     if (!IsFreeFormatHeader(word)) continue;
     if (first && *first == word) return true;
     if (!first) first = word;

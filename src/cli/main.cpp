@@ -2,8 +2,6 @@
 // song on one deck engine to its end, driven by the 100 ms timer exactly as a deck drives it.
 // Ctrl-C asks every command to stop (exit status 130); any failure that escapes a command ends
 // the program with one line and status 1.
-#include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -20,6 +18,7 @@
 #include "cli/LibraryCommand.h"
 #include "cli/TagsCommand.h"
 #include "engine/PlayerEngine.h"
+#include "engine/SongFileType.h"
 #include "platform/Interrupt.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/sound/SoundDevice.h"
@@ -31,6 +30,7 @@ using veltro::cli::Fail;
 using veltro::cli::kExitInterrupted;
 using veltro::cli::PlayOptions;
 using veltro::engine::PlayerEngine;
+using veltro::engine::UpperExtension;
 using veltro::platform::InterruptRequested;
 using veltro::platform::PeriodicTimer;
 using veltro::platform::sound::SoundDevice;
@@ -52,17 +52,6 @@ int Usage() {
                "       veltro-cli tags read|write FILE [--artist A] [--title T] [--genre G]"
                " [--year Y]\n");
   return 2;
-}
-
-// The extension with its dot, upper-cased, as the engine expects it (".OGG").
-std::string UpperExtension(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  const size_t dot = path.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-  return extension;
 }
 
 int ListDevices() {

@@ -6,7 +6,7 @@ namespace veltro::decks {
 
 bool PeriodicDeckTimer::Start(std::function<void()> tick) {
   try {
-    timer.Start(std::move(tick), platform::PeriodicTimer::kDefaultPeriod);
+    timer_.Start(std::move(tick), platform::PeriodicTimer::kDefaultPeriod);
   } catch (const std::system_error&) {
     return false;  // the system refused a new thread
   }
@@ -14,7 +14,7 @@ bool PeriodicDeckTimer::Start(std::function<void()> tick) {
 }
 
 void PeriodicDeckTimer::Stop() {
-  timer.Stop();
+  timer_.Stop();
 }
 
 DeckTimerFactory PeriodicDeckTimerFactory() {

@@ -29,7 +29,7 @@ class PeriodicDeckTimer : public DeckTimer {
   void Stop() override;
 
  private:
-  platform::PeriodicTimer timer;
+  platform::PeriodicTimer timer_;
 };
 
 // A factory of PeriodicDeckTimer objects. Any thread.

@@ -83,14 +83,14 @@ class DeckTransport : public MixerDeck {
 
   // MixerDeck entry points (see MixerDeck.h). A library song whose file cannot be opened shows
   // the warning 903/902 and leaves song and state as they were.
-  DeckState State() const override { return state; }
+  DeckState State() const override { return state_; }
   void LoadFromLibrary() override;
   void PressPlay() override;
   void PressCue() override;
   void SetMainAttenuationPosition(int position) override;
-  bool EngineLoaded() const override { return engine->IsLoaded(); }
-  bool NearEnd() const override { return engine->NearEnd() != 0; }
-  void SetEndWarning(int hundredths) override { engine->SetEndWarning(hundredths); }
+  bool EngineLoaded() const override { return engine_->IsLoaded(); }
+  bool NearEnd() const override { return engine_->NearEnd() != 0; }
+  void SetEndWarning(int hundredths) override { engine_->SetEndWarning(hundredths); }
 
   // Files dropped on the window: only the first counts, and only when its extension is .MP3,
   // .OGG or .WAV (any case) and the deck is neither playing nor seeking.
@@ -116,30 +116,30 @@ class DeckTransport : public MixerDeck {
   // Switching on returns the output to the nominal rate and carries the pitch slider's value as
   // the tempo change; switching off clears the tempo change and applies the value as frequency.
   void SetMastertempo(bool on);
-  void SetAutoCue(bool on) { autoCue = on; }
+  void SetAutoCue(bool on) { autoCue_ = on; }
 
   // What the window and the settings need to read. UI thread.
-  bool AutoCue() const { return autoCue; }
-  int ElapsedMode() const { return elapsedMode; }
-  bool Mastertempo() const { return mastertempo; }
-  bool MonitorOn() const { return monitorOn; }
-  bool HasSound() const { return hasSound; }
-  bool HasMonitor() const { return hasMonitor; }
-  int Position() const { return position; }
-  int Length() const { return length; }
-  int PitchPosition() const { return pitchSlider; }
-  int MainAttenuation() const { return mainSlider; }
-  int MonitorAttenuation() const { return monitorSlider; }
-  int NudgeCount() const { return nudgeCount; }
+  bool AutoCue() const { return autoCue_; }
+  int ElapsedMode() const { return elapsedMode_; }
+  bool Mastertempo() const { return mastertempo_; }
+  bool MonitorOn() const { return monitorOn_; }
+  bool HasSound() const { return hasSound_; }
+  bool HasMonitor() const { return hasMonitor_; }
+  int Position() const { return position_; }
+  int Length() const { return length_; }
+  int PitchPosition() const { return pitchSlider_; }
+  int MainAttenuation() const { return mainSlider_; }
+  int MonitorAttenuation() const { return monitorSlider_; }
+  int NudgeCount() const { return nudgeCount_; }
   // A copy of the deck's song (cue position included): the library's record of the song
   // loaded from it or dropped on the deck, or an empty record for a dropped file the library
   // does not hold.
-  const library::SongRecord& Song() const { return song; }
+  const library::SongRecord& Song() const { return song_; }
   // The deck's engine, for the window's diagnostics and for tests. UI thread.
-  engine::PlayerEngine& Engine() { return *engine; }
+  engine::PlayerEngine& Engine() { return *engine_; }
 
  private:
-  bool IsBusy() const { return state == DeckState::kPlaying || state == DeckState::kSeeking; }
+  bool IsBusy() const { return state_ == DeckState::kPlaying || state_ == DeckState::kSeeking; }
   bool LoadEngine(const std::string& path, const std::string& extension);
   void FinishLoad(bool atCue, const std::string& artist, const std::string& title);
   void ApplyVolumesAndPitch();
@@ -152,38 +152,38 @@ class DeckTransport : public MixerDeck {
   void SetButtons(bool playDown, bool cueDown);
   void SetPosition(int value);
   void UpdateTime();
-  int PitchValue() const { return pitchSlider - kPitchCentre; }
+  int PitchValue() const { return pitchSlider_ - kPitchCentre; }
   int FrequencyPitch() const;
   int CueStart() const;
   bool StoreCue();
 
-  std::unique_ptr<engine::PlayerEngine> engine;
-  library::SongDatabase* library;
-  DeckView* view;
-  std::function<void(std::function<void()>)> postToUi;
-  DeckTimerFactory timerFactory;
-  std::function<int()> playstartSeconds;
-  bool hasSound = false;
-  bool hasMonitor = false;
+  std::unique_ptr<engine::PlayerEngine> engine_;
+  library::SongDatabase* library_;
+  DeckView* view_;
+  std::function<void(std::function<void()>)> postToUi_;
+  DeckTimerFactory timerFactory_;
+  std::function<int()> playstartSeconds_;
+  bool hasSound_ = false;
+  bool hasMonitor_ = false;
 
-  DeckState state = DeckState::kNoSong;
-  library::SongRecord song = library::EmptyRecord();
-  std::string songPath;  // the loaded file; a new cue is stored on the record with this path
-  int length = 0;
-  int position = 0;
-  int pitchSlider = kPitchCentre;
-  int mainSlider = 0;
-  int monitorSlider = 0;
-  bool monitorOn = false;
-  bool autoCue;
-  int elapsedMode;
-  bool mastertempo;
-  BendDirection bend = BendDirection::kNone;
-  int nudgeCount = 0;
+  DeckState state_ = DeckState::kNoSong;
+  library::SongRecord song_ = library::EmptyRecord();
+  std::string songPath_;  // the loaded file; a new cue is stored on the record with this path
+  int length_ = 0;
+  int position_ = 0;
+  int pitchSlider_ = kPitchCentre;
+  int mainSlider_ = 0;
+  int monitorSlider_ = 0;
+  bool monitorOn_ = false;
+  bool autoCue_;
+  int elapsedMode_;
+  bool mastertempo_;
+  BendDirection bend_ = BendDirection::kNone;
+  int nudgeCount_ = 0;
 
-  std::unique_ptr<DeckTimer> timer;
-  uint64_t timerGeneration = 0;  // changes whenever the timer stops; stale ticks compare unequal
-  std::shared_ptr<bool> alive = std::make_shared<bool>(true);  // posted ticks hold a weak copy
+  std::unique_ptr<DeckTimer> timer_;
+  uint64_t timerGeneration_ = 0;  // changes whenever the timer stops; stale ticks compare unequal
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);  // posted ticks hold a weak copy
 };
 
 }  // namespace veltro::decks

@@ -1,21 +1,11 @@
 #include "decks/PathParts.h"
 
-#include <cctype>
-
 namespace veltro::decks {
-
-std::string UpperExtension(const std::string& path) {
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos) return {};
-  std::string extension = path.substr(dot);
-  for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return extension;
-}
 
 std::optional<std::string> SongExtension(const std::string& path) {
   std::string extension = UpperExtension(path);
-  if (extension == ".MP3" || extension == ".OGG" || extension == ".WAV") return extension;
-  return std::nullopt;
+  if (engine::SongFileTypeOf(extension) == engine::SongFileType::kUnknown) return std::nullopt;
+  return extension;
 }
 
 std::string FileNamePart(const std::string& path) {

@@ -6,12 +6,14 @@
 #include <optional>
 #include <string>
 
+#include "engine/SongFileType.h"
+
 namespace veltro::decks {
 
-// The text from the last "." of `path` on, upper-cased (".MP3"); empty when there is no ".".
-std::string UpperExtension(const std::string& path);
-// The upper-cased extension with its dot (".MP3") when the text after the last "." of `path`
-// is exactly MP3, OGG or WAV in any letter case; nullopt otherwise.
+// The extension of the file name, upper-cased (".MP3"): the engine's test, shared by every load.
+using engine::UpperExtension;
+// The upper-cased extension with its dot (".MP3") when the file name's extension is exactly MP3,
+// OGG or WAV in any letter case; nullopt otherwise.
 std::optional<std::string> SongExtension(const std::string& path);
 // The file name part of `path`: everything after its last "/" or "\".
 std::string FileNamePart(const std::string& path);

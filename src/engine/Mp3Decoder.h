@@ -38,7 +38,8 @@ class Mp3Decoder final : public DecoderBase {
   void Close() override;
   // Fills exactly `bytes` bytes of `buffer` (caller-owned). kEndOfStream when the stream
   // ended during this read: the rest is silence, and every later read is all silence. A frame
-  // the codec loses repeats the previous one; a stream that fails 64 times in a row ends.
+  // the codec loses repeats the previous one; a stream that keeps failing (kMaxFailuresInARow
+  // decode calls in a row) ends.
   int Read(uint8_t* buffer, uint32_t bytes) override;
   // 1/100 s: the framework's play time minus the duration of the carry.
   int Position() override;
@@ -50,12 +51,12 @@ class Mp3Decoder final : public DecoderBase {
   // next Read. A position beyond the end leaves only silence to read.
   void Seek(int position) override;
 
-  // Diagnostics of the open song, valid after a successful Open. Bytes of PCM not yet
-  // delivered; bytes and milliseconds of one frame in the output format; output channels.
-  uint32_t CarryLength() const { return static_cast<uint32_t>(carryLength); }
-  int FrameBytes() const { return frameBytes; }
-  int FrameMs() const { return frameMs; }
-  int Channels() const { return channels; }
+  // Diagnostics of the open song, valid after a successful Open (with CarryLength(), the bytes
+  // of PCM not yet delivered): bytes and milliseconds of one frame in the output format; output
+  // channels.
+  int FrameBytes() const { return frameBytes_; }
+  int FrameMs() const { return frameMs_; }
+  int Channels() const { return channels_; }
 
  private:
   bool Fail(const std::string& reason);
@@ -64,32 +65,29 @@ class Mp3Decoder final : public DecoderBase {
   bool DecodeFirstFrame(const std::string& path);
   bool TakeFormat(const media::MfOutputBuffer& first, const std::string& path);
   enum class FrameResult { kDecoded, kRepeated, kEnded };
-  // Decodes the next frame into `frame`. kRepeated: the frame was lost and `frame` still
+  // Decodes the next frame into `frame_`. kRepeated: the frame was lost and `frame_` still
   // holds the previous one; kEnded: end of the stream (or a stream that only fails).
   FrameResult DecodeNextFrame();
-  // The codec's output (in `decoded`) into `frame` in the output channel count; false for a
+  // The codec's output (in `decoded_`) into `frame_` in the output channel count; false for a
   // frame whose layout cannot be right.
   bool ConvertFrame(const media::MfOutputBuffer& out);
+  // The next frame for FillFromBlocks: `frame_` after DecodeNextFrame, empty when it ended.
+  std::span<const uint8_t> NextBlock() override;
   int TimecodeHundredths() const;
-  void SetCarry(const uint8_t* bytes, int count);
   // The last `hundredths` of the frame just decoded (when `frameDecoded`) become the carry,
   // limited to the frame and rounded down to whole sample frames.
   void KeepSeekCarry(int hundredths, bool frameDecoded);
 
-  media::MfDecoder* framework = nullptr;
-  media::MfInputModule inputDescriptor{};
-  media::MfCodecModule codecDescriptor{};
-  int channels = 0;
-  int frameBytes = 0;            // bytes of the first frame in the output format
-  int frameMs = 0;               // milliseconds of the first frame
-  std::vector<int16_t> decoded;  // the codec's output for one frame (its largest frame)
-  std::vector<uint8_t> frame;    // the last frame in the output format
-  int frameLength = 0;           // bytes of `frame` in use
-  std::vector<uint8_t> carry;
-  int carryLength = 0;
-  int carryTime = 0;
-  bool ended = false;
-  int failuresInARow = 0;
+  media::MfDecoder* framework_ = nullptr;
+  media::MfInputModule inputDescriptor_{};
+  media::MfCodecModule codecDescriptor_{};
+  int channels_ = 0;
+  int frameBytes_ = 0;            // bytes of the first frame in the output format
+  int frameMs_ = 0;               // milliseconds of the first frame
+  std::vector<int16_t> decoded_;  // the codec's output for one frame (its largest frame)
+  std::vector<uint8_t> frame_;    // the last frame in the output format
+  int frameLength_ = 0;           // bytes of `frame_` in use
+  int failuresInARow_ = 0;
 };
 
 }  // namespace veltro::engine

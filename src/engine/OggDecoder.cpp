@@ -1,18 +1,54 @@
 #include "engine/OggDecoder.h"
 
+#ifndef OV_EXCLUDE_STATIC_CALLBACKS
+#define OV_EXCLUDE_STATIC_CALLBACKS
+#endif
+#include <vorbis/vorbisfile.h>
+
 #include <algorithm>
-#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/RegularFile.h"
 
 namespace veltro::engine {
 
+struct OggDecoder::Vorbis {
+  OggVorbis_File file{};
+};
+
 namespace {
+
 // Consecutive negative ov_read results after which a stream is taken as ended: holes are
 // skipped, but a stream that only fails must not make Read loop forever.
 constexpr int kMaxConsecutiveErrors = 64;
+constexpr long kMinRateHz = 1000;
+constexpr long kMaxRateHz = 200000;
+constexpr int kSampleBytes = 2;  // the output is 16-bit
+// ov_read's output layout: little-endian, 16-bit words, signed.
+constexpr int kLittleEndian = 0;
+constexpr int kWordBytes = kSampleBytes;
+constexpr int kSigned = 1;
+
+// The links a chained file plays: those from the first on that keep the first link's channels
+// and rate (the output format is fixed once the song is loaded, so a later link in another
+// format ends it). Their count, and their seconds in `seconds`.
+long PlayableLinks(OggVorbis_File& file, const vorbis_info& first, double& seconds) {
+  const long links = ov_streams(&file);
+  seconds = 0;
+  long playable = 0;
+  while (playable < links) {
+    const vorbis_info* link = ov_info(&file, static_cast<int>(playable));
+    if (link == nullptr || link->channels != first.channels || link->rate != first.rate) break;
+    seconds += ov_time_total(&file, static_cast<int>(playable));
+    ++playable;
+  }
+  return playable;
+}
+
 }  // namespace
+
+OggDecoder::OggDecoder() : vorbis_(std::make_unique<Vorbis>()) {}
 
 OggDecoder::~OggDecoder() {
   Close();
@@ -20,144 +56,108 @@ OggDecoder::~OggDecoder() {
 
 bool OggDecoder::Fail(const std::string& reason) {
   Close();
-  lastError = reason;
+  lastError_ = reason;
   return false;
 }
 
 bool OggDecoder::Open(const std::string& path) {
   Close();
-  lastError.clear();
+  lastError_.clear();
   std::string reason;
-  file = platform::OpenRegularFileStream(path, platform::FileAccess::kRead, &reason);
+  std::FILE* file = platform::OpenRegularFileStream(path, platform::FileAccess::kRead, &reason);
   if (file == nullptr) return Fail(reason);
-  if (ov_open(file, &vorbisFile, nullptr, 0) < 0) {
+  if (ov_open(file, &vorbis_->file, nullptr, 0) < 0) {
     std::fclose(file);  // ov_open takes the file only when it succeeds
-    file = nullptr;
     return Fail("not an Ogg Vorbis file: " + path);
   }
-  open = true;
-  const vorbis_info* info = ov_info(&vorbisFile, -1);
+  open_ = true;
+  const vorbis_info* info = ov_info(&vorbis_->file, -1);
   if (info == nullptr) return Fail("invalid Ogg Vorbis stream: " + path);
   if (info->channels < 1 || info->channels > 2) {
     return Fail("unsupported Ogg Vorbis stream: " + std::to_string(info->channels) + " channels");
   }
-  if (info->rate < 1000 || info->rate > 200000) {
+  if (info->rate < kMinRateHz || info->rate > kMaxRateHz) {
     return Fail("unsupported Ogg Vorbis stream: sample rate " + std::to_string(info->rate));
   }
-  channels = info->channels;
-  sampleRate = static_cast<int>(info->rate);
-  bitsPerSample = 16;
-  avgBytesPerSec = channels * sampleRate * 2;
-  formatRecord = platform::MakePcmFormat(static_cast<uint32_t>(sampleRate),
-                                         static_cast<uint16_t>(channels), 16);
-  const double total = PlayableSeconds(*info);
-  length = total > 0 ? static_cast<int>(total) * 100 : 0;
-  blockSize = 4096;
-  blockMs = 4096000 / avgBytesPerSec;
-  carry.assign(static_cast<size_t>(blockSize), 0);
-  carryLength = carryTime = 0;
-  lastReadAudioBytes = 0;
+  format_ = platform::MakePcmFormat(static_cast<uint32_t>(info->rate),
+                                    static_cast<uint16_t>(info->channels), kSampleBytes * 8);
+  avgBytesPerSec_ = static_cast<int>(format_.avgBytesPerSec);
+  double seconds = 0;
+  playableLinks_ = PlayableLinks(vorbis_->file, *info, seconds);
+  length_ = seconds > 0 ? static_cast<int>(seconds) * 100 : 0;
+  unitMs_ = kUnitBytes * 1000 / avgBytesPerSec_;
+  carry_.assign(static_cast<size_t>(kUnitBytes), 0);
+  carryLength_ = carryTime_ = 0;
+  lastReadAudioBytes_ = 0;
   return true;
 }
 
-// A chained file is played as far as its links keep the first link's channels and rate: the
-// output format is fixed once the song is loaded, so a later link in another format ends it.
-double OggDecoder::PlayableSeconds(const vorbis_info& first) {
-  const long links = ov_streams(&vorbisFile);
-  double seconds = 0;
-  playableLinks = 0;
-  while (playableLinks < links) {
-    const vorbis_info* link = ov_info(&vorbisFile, static_cast<int>(playableLinks));
-    if (link == nullptr || link->channels != first.channels || link->rate != first.rate) break;
-    seconds += ov_time_total(&vorbisFile, static_cast<int>(playableLinks));
-    ++playableLinks;
-  }
-  return seconds;
-}
-
 void OggDecoder::Close() {
-  if (open) ov_clear(&vorbisFile);  // also closes the file
-  open = false;
-  file = nullptr;
-  vorbisFile = OggVorbis_File{};
-  ended = false;
-  carryLength = carryTime = 0;
-  length = 0;
-  playableLinks = 0;
-  lastReadAudioBytes = 0;
+  if (open_) ov_clear(&vorbis_->file);  // also closes the file
+  open_ = false;
+  vorbis_->file = OggVorbis_File{};
+  ended_ = false;
+  carryLength_ = carryTime_ = 0;
+  length_ = 0;
+  playableLinks_ = 0;
+  lastReadAudioBytes_ = 0;
 }
 
 long OggDecoder::DecodeUnit() {
   int errors = 0;
   while (true) {
     int section = 0;
-    const long got =
-        ov_read(&vorbisFile, reinterpret_cast<char*>(unit.data()), blockSize, 0, 2, 1, &section);
-    if (got > 0 && section >= playableLinks) return 0;  // a link in another format
+    const long got = ov_read(&vorbis_->file, reinterpret_cast<char*>(unit_.data()), kUnitBytes,
+                             kLittleEndian, kWordBytes, kSigned, &section);
+    if (got > 0 && section >= playableLinks_) return 0;  // a link in another format
     if (got >= 0) return got;
     if (++errors >= kMaxConsecutiveErrors) return 0;
   }
 }
 
-void OggDecoder::SetCarry(const uint8_t* bytes, size_t count) {
-  std::memmove(carry.data(), bytes, count);
-  carryLength = static_cast<int>(count);
-  carryTime = carryLength * 100 / avgBytesPerSec;
+std::span<const uint8_t> OggDecoder::NextBlock() {
+  return {unit_.data(), static_cast<size_t>(DecodeUnit())};
 }
 
 int OggDecoder::Read(uint8_t* buffer, uint32_t bytes) {
   std::memset(buffer, 0, bytes);
-  lastReadAudioBytes = 0;
-  if (!open) return kEndOfStream;
-  const size_t fromCarry = std::min<size_t>(static_cast<size_t>(carryLength), bytes);
-  std::memcpy(buffer, carry.data(), fromCarry);
-  SetCarry(carry.data() + fromCarry, static_cast<size_t>(carryLength) - fromCarry);
-  size_t filled = fromCarry;
-  while (filled < bytes && !ended) {
-    const long got = DecodeUnit();
-    if (got == 0) {
-      ended = true;
-      break;
-    }
-    const size_t used = std::min(static_cast<size_t>(got), bytes - filled);
-    std::memcpy(buffer + filled, unit.data(), used);
-    filled += used;
-    SetCarry(unit.data() + used, static_cast<size_t>(got) - used);
-  }
-  lastReadAudioBytes = static_cast<uint32_t>(filled);
+  lastReadAudioBytes_ = 0;
+  if (!open_) return kEndOfStream;
+  const uint32_t filled = FillFromBlocks(buffer, bytes);
+  lastReadAudioBytes_ = filled;
   return filled < bytes ? kEndOfStream : kOk;
 }
 
 int OggDecoder::Position() {
-  if (!open) return 0;
-  return static_cast<int>(ov_time_tell(&vorbisFile) * 100) - carryTime;
+  if (!open_) return 0;
+  return static_cast<int>(ov_time_tell(&vorbis_->file) * 100) - carryTime_;
 }
 
 void OggDecoder::Seek(int position) {
-  if (!open) return;
-  carryLength = carryTime = 0;
-  ended = false;
-  if (position * 10.0 > blockMs) {
-    if (ov_time_seek(&vorbisFile, (position * 10.0 - blockMs) * 0.001) != 0) {
-      ended = true;  // beyond the end of the stream: every later Read is silence
-      return;
-    }
-    // Decode exactly blockSize bytes (one unit may come in several ov_read pieces) and drop
-    // them; the surplus of the last piece stays as carry.
-    size_t dropped = 0;
-    while (dropped < static_cast<size_t>(blockSize)) {
-      const long got = DecodeUnit();
-      if (got == 0) {
-        ended = true;
-        return;
-      }
-      const size_t used = std::min(static_cast<size_t>(got), blockSize - dropped);
-      dropped += used;
-      SetCarry(unit.data() + used, static_cast<size_t>(got) - used);
-    }
-  } else {
-    ov_time_seek(&vorbisFile, 0);
+  if (!open_) return;
+  carryLength_ = carryTime_ = 0;
+  ended_ = false;
+  if (position * 10.0 <= unitMs_) {
+    ov_time_seek(&vorbis_->file, 0);
+    return;
   }
+  if (ov_time_seek(&vorbis_->file, (position * 10.0 - unitMs_) * 0.001) != 0 || !DropOneUnit()) {
+    ended_ = true;  // beyond the end of the stream: every later Read is silence
+  }
+}
+
+// Decodes exactly kUnitBytes bytes (one unit may come in several ov_read pieces) and drops them;
+// the surplus of the last piece stays as the carry. False when the stream ended first.
+bool OggDecoder::DropOneUnit() {
+  size_t dropped = 0;
+  while (dropped < static_cast<size_t>(kUnitBytes)) {
+    const long got = DecodeUnit();
+    if (got == 0) return false;
+    const size_t used = std::min(static_cast<size_t>(got), kUnitBytes - dropped);
+    dropped += used;
+    SetCarry(unit_.data() + used, static_cast<int>(static_cast<size_t>(got) - used));
+  }
+  return true;
 }
 
 }  // namespace veltro::engine

@@ -8,7 +8,8 @@
 #include <cstring>
 
 #include "engine/Mp3Decoder.h"
-#include "platform/TextEncoding.h"
+#include "engine/SongFileType.h"
+#include "platform/ByteOrder.h"
 
 namespace veltro::engine {
 
@@ -31,165 +32,172 @@ int16_t FloatToSample(float value) {
 }  // namespace
 
 PlayerEngine::PlayerEngine()
-    : tempo(std::make_unique<soundtouch::SoundTouch>()),
-      mp3(std::make_unique<Mp3Decoder>()),
-      block(kDecoderBlockBytes) {}
+    : tempo_(std::make_unique<soundtouch::SoundTouch>()),
+      mp3_(std::make_unique<Mp3Decoder>()),
+      block_(kDecoderBlockBytes) {}
 
 PlayerEngine::~PlayerEngine() {
-  Lock lock(mutex);
+  Lock lock(mutex_);
   UnloadLocked();
 }
 
 void PlayerEngine::AttachDevices(platform::sound::SoundDevice* main,
                                  platform::sound::SoundDevice* monitor) {
-  Lock lock(mutex);
-  mainDevice = main;
-  monitorDevice = monitor;
-  mainBuffer.reset();
-  monitorBuffer.reset();
-  mainCueBuffer.reset();
-  monitorCueBuffer.reset();
+  Lock lock(mutex_);
+  mainDevice_ = main;
+  monitorDevice_ = monitor;
+  mainBuffer_.reset();
+  monitorBuffer_.reset();
+  mainCueBuffer_.reset();
+  monitorCueBuffer_.reset();
 }
 
 void PlayerEngine::SetMp3Decoder(std::unique_ptr<DecoderBase> newDecoder) {
-  Lock lock(mutex);
-  if (decoder == mp3.get() && decoder != nullptr) UnloadLocked();
-  mp3 = std::move(newDecoder);
+  Lock lock(mutex_);
+  if (decoder_ == mp3_.get() && decoder_ != nullptr) UnloadLocked();
+  mp3_ = std::move(newDecoder);
 }
 
 DecoderBase* PlayerEngine::ChooseDecoder(const std::string& extension) {
-  if (platform::EqualsIgnoringAsciiCase(extension, ".MP3")) return mp3.get();
-  if (platform::EqualsIgnoringAsciiCase(extension, ".WAV")) return &wav;
-  if (platform::EqualsIgnoringAsciiCase(extension, ".OGG")) return &ogg;
+  switch (SongFileTypeOf(extension)) {
+    case SongFileType::kMp3:
+      return mp3_.get();
+    case SongFileType::kWav:
+      return &wav_;
+    case SongFileType::kOgg:
+      return &ogg_;
+    case SongFileType::kUnknown:
+      break;
+  }
   return nullptr;
 }
 
 bool PlayerEngine::Load(const std::string& path, int endWarningSeconds,
                         const std::string& extension) {
-  Lock lock(mutex);
+  Lock lock(mutex_);
   UnloadLocked();
-  lastError.clear();
-  endWarning = endWarningSeconds * 100;
-  lastPlayCursor = 0;
+  lastError_.clear();
+  endWarning_ = endWarningSeconds * 100;
+  lastPlayCursor_ = 0;
   DecoderBase* chosen = ChooseDecoder(extension);
   if (chosen == nullptr) {
-    lastError = "unsupported file type \"" + extension + "\": " + path;
+    lastError_ = "unsupported file type \"" + extension + "\": " + path;
     return false;
   }
   if (!chosen->Open(path)) {
-    lastError = chosen->LastError();
+    lastError_ = chosen->LastError();
     return false;
   }
-  decoder = chosen;
-  format = decoder->Format();
-  if (format.bitsPerSample != 16 || (format.channels != 1 && format.channels != 2)) {
-    lastError = "unsupported sample format: " + path;
+  decoder_ = chosen;
+  format_ = decoder_->Format();
+  if (format_.bitsPerSample != 16 || (format_.channels != 1 && format_.channels != 2)) {
+    lastError_ = "unsupported sample format: " + path;
     UnloadLocked();
     return false;
   }
   if (!CreateBuffers()) {
-    lastError = "cannot create a sound buffer on the main output";
+    lastError_ = "cannot create a sound buffer on the main output";
     UnloadLocked();
     return false;
   }
-  staging.assign(halfSize, platform::SilenceByte(format));
-  carry.clear();
-  streamEnded = false;
-  nearEnd = 0;
-  endCount = 0;
-  loaded = true;
+  staging_.assign(halfSize_, platform::SilenceByte(format_));
+  carry_.clear();
+  streamEnded_ = false;
+  nearEnd_ = 0;
+  endCount_ = 0;
+  loaded_ = true;
   ConfigureTempoLocked();
   return true;
 }
 
 bool PlayerEngine::CreateBuffers() {
-  const uint32_t a = format.avgBytesPerSec;
-  const uint32_t frameBytes = format.blockAlign;
-  halfSize = WholeFrames(a / 4, frameBytes);
-  mainDescription = {2 * halfSize, format};
-  cueDescription = {WholeFrames(static_cast<uint32_t>(uint64_t{a} * 10 / 65), frameBytes), format};
-  if (mainDevice != nullptr) {
-    mainBuffer = mainDevice->CreateBuffer(format, mainDescription.bytes);
-    mainCueBuffer = mainDevice->CreateBuffer(format, cueDescription.bytes);
-    if (!mainBuffer) return false;
+  const uint32_t a = format_.avgBytesPerSec;
+  const uint32_t frameBytes = format_.blockAlign;
+  halfSize_ = WholeFrames(a / 4, frameBytes);
+  mainBytes_ = 2 * halfSize_;
+  cueBytes_ = WholeFrames(static_cast<uint32_t>(uint64_t{a} * 10 / 65), frameBytes);
+  if (mainDevice_ != nullptr) {
+    mainBuffer_ = mainDevice_->CreateBuffer(format_, mainBytes_);
+    mainCueBuffer_ = mainDevice_->CreateBuffer(format_, cueBytes_);
+    if (!mainBuffer_) return false;
   }
-  if (monitorDevice != nullptr) {
-    monitorBuffer = monitorDevice->CreateBuffer(format, mainDescription.bytes);
-    monitorCueBuffer = monitorDevice->CreateBuffer(format, cueDescription.bytes);
+  if (monitorDevice_ != nullptr) {
+    monitorBuffer_ = monitorDevice_->CreateBuffer(format_, mainBytes_);
+    monitorCueBuffer_ = monitorDevice_->CreateBuffer(format_, cueBytes_);
   }
   return true;
 }
 
 void PlayerEngine::Unload() {
-  Lock lock(mutex);
+  Lock lock(mutex_);
   UnloadLocked();
 }
 
 void PlayerEngine::UnloadLocked() {
-  mainBuffer.reset();
-  monitorBuffer.reset();
-  mainCueBuffer.reset();
-  monitorCueBuffer.reset();
-  staging.clear();
-  carry.clear();
-  loaded = false;
-  if (decoder != nullptr) decoder->Close();
-  decoder = nullptr;
+  mainBuffer_.reset();
+  monitorBuffer_.reset();
+  mainCueBuffer_.reset();
+  monitorCueBuffer_.reset();
+  staging_.clear();
+  carry_.clear();
+  loaded_ = false;
+  if (decoder_ != nullptr) decoder_->Close();
+  decoder_ = nullptr;
 }
 
-int PlayerEngine::Length() {
-  Lock lock(mutex);
-  return decoder != nullptr ? decoder->Length() : 0;
+int PlayerEngine::Length() const {
+  Lock lock(mutex_);
+  return decoder_ != nullptr ? decoder_->Length() : 0;
 }
 
 void PlayerEngine::Prime(int position) {
-  Lock lock(mutex);
-  if (!loaded) return;
-  for (SoundBuffer* buffer : {mainBuffer.get(), monitorBuffer.get()}) {
+  Lock lock(mutex_);
+  if (!loaded_) return;
+  for (SoundBuffer* buffer : {mainBuffer_.get(), monitorBuffer_.get()}) {
     if (buffer != nullptr) buffer->SetCurrentPosition(0);
   }
   ResetTempo();
-  carry.clear();
-  streamEnded = false;
+  carry_.clear();
+  streamEnded_ = false;
   // End detection starts afresh at the new place: refills counted before (a scrub near the end,
   // a previous play-through) say nothing about what the buffers now hold.
-  endCount = 0;
-  std::fill(staging.begin(), staging.end(), platform::SilenceByte(format));
-  decoder->Seek(position);
+  endCount_ = 0;
+  std::fill(staging_.begin(), staging_.end(), platform::SilenceByte(format_));
+  decoder_->Seek(position);
   RefillHalf(0);
   FillCue();
-  RefillHalf(halfSize);
-  lastPlayCursor = 0;
+  RefillHalf(halfSize_);
+  lastPlayCursor_ = 0;
 }
 
 void PlayerEngine::ResetTempo() {
   // Flush and discard whatever the processor still holds, then clear it so that the next
   // output starts exactly like that of a fresh processor.
-  tempo->flush();
-  floatOut.resize(size_t{kDrainFrames} * format.channels);
-  while (tempo->receiveSamples(floatOut.data(), kDrainFrames) != 0) {
+  tempo_->flush();
+  floatOut_.resize(size_t{kDrainFrames} * format_.channels);
+  while (tempo_->receiveSamples(floatOut_.data(), kDrainFrames) != 0) {
   }
-  tempo->clear();
+  tempo_->clear();
 }
 
 void PlayerEngine::Play() {
-  Lock lock(mutex);
-  SetPlaying({mainBuffer.get(), monitorBuffer.get()}, true);
+  Lock lock(mutex_);
+  SetPlaying({mainBuffer_.get(), monitorBuffer_.get()}, true);
 }
 
 void PlayerEngine::Stop() {
-  Lock lock(mutex);
-  SetPlaying({mainBuffer.get(), monitorBuffer.get()}, false);
+  Lock lock(mutex_);
+  SetPlaying({mainBuffer_.get(), monitorBuffer_.get()}, false);
 }
 
 void PlayerEngine::PlayCue() {
-  Lock lock(mutex);
-  SetPlaying({mainCueBuffer.get(), monitorCueBuffer.get()}, true);
+  Lock lock(mutex_);
+  SetPlaying({mainCueBuffer_.get(), monitorCueBuffer_.get()}, true);
 }
 
 void PlayerEngine::StopCue() {
-  Lock lock(mutex);
-  SetPlaying({mainCueBuffer.get(), monitorCueBuffer.get()}, false);
+  Lock lock(mutex_);
+  SetPlaying({mainCueBuffer_.get(), monitorCueBuffer_.get()}, false);
 }
 
 void PlayerEngine::SetPlaying(std::initializer_list<SoundBuffer*> buffers, bool playing) {
@@ -204,16 +212,16 @@ void PlayerEngine::SetPlaying(std::initializer_list<SoundBuffer*> buffers, bool 
 }
 
 int PlayerEngine::Service() {
-  Lock lock(mutex);
-  if (!loaded) return 0;
-  if (!mainBuffer) return decoder->Position();
-  const uint32_t play = mainBuffer->GetCurrentPosition();
-  if (play >= halfSize && lastPlayCursor < halfSize) RefillHalf(0);  // entered the 2nd half
-  if (play < lastPlayCursor) RefillHalf(halfSize);                   // wrapped to the 1st
+  Lock lock(mutex_);
+  if (!loaded_) return 0;
+  if (!mainBuffer_) return decoder_->Position();
+  const uint32_t play = mainBuffer_->GetCurrentPosition();
+  if (play >= halfSize_ && lastPlayCursor_ < halfSize_) RefillHalf(0);  // entered the 2nd half
+  if (play < lastPlayCursor_) RefillHalf(halfSize_);                    // wrapped to the 1st
   // Bytes written but not yet heard: the rest of the current half and the whole other one.
-  const uint32_t queued = play >= halfSize ? 3 * halfSize - play : 2 * halfSize - play;
-  lastPlayCursor = play;
-  return std::max(decoder->Position() - HeldBackHundredths(queued), 0);
+  const uint32_t queued = play >= halfSize_ ? 3 * halfSize_ - play : 2 * halfSize_ - play;
+  lastPlayCursor_ = play;
+  return std::max(decoder_->Position() - HeldBackHundredths(queued), 0);
 }
 
 int PlayerEngine::HeldBackHundredths(uint32_t queuedBytes) const {
@@ -222,19 +230,19 @@ int PlayerEngine::HeldBackHundredths(uint32_t queuedBytes) const {
   // input/output ratio) and the input the processor has not processed yet. Subtracting only
   // the queued bytes would put the position up to a decoder block and the processor's input
   // (about 0.15 s) ahead of the sound.
-  const double outputFrames = static_cast<double>(queuedBytes + carry.size()) / format.blockAlign;
+  const double outputFrames = static_cast<double>(queuedBytes + carry_.size()) / format_.blockAlign;
   const double songFrames =
-      outputFrames / tempo->getInputOutputSampleRatio() + tempo->numUnprocessedSamples();
-  return static_cast<int>(songFrames * 100.0 / format.samplesPerSec);
+      outputFrames / tempo_->getInputOutputSampleRatio() + tempo_->numUnprocessedSamples();
+  return static_cast<int>(songFrames * 100.0 / format_.samplesPerSec);
 }
 
 void PlayerEngine::RefillHalf(uint32_t offset) {
-  ProduceBlock(staging.data());
-  if (streamEnded && carry.empty()) ++endCount;
-  ++refillCount;
-  lastRefillOffset = offset;
-  WriteRegion(mainBuffer.get(), offset, staging.data(), halfSize);
-  WriteRegion(monitorBuffer.get(), offset, staging.data(), halfSize);
+  ProduceBlock(staging_.data());
+  if (streamEnded_ && carry_.empty()) ++endCount_;
+  ++refillCount_;
+  lastRefillOffset_ = offset;
+  WriteRegion(mainBuffer_.get(), offset, staging_.data(), halfSize_);
+  WriteRegion(monitorBuffer_.get(), offset, staging_.data(), halfSize_);
 }
 
 void PlayerEngine::WriteRegion(SoundBuffer* buffer, uint32_t offset, const uint8_t* bytes,
@@ -247,149 +255,148 @@ void PlayerEngine::WriteRegion(SoundBuffer* buffer, uint32_t offset, const uint8
 }
 
 int PlayerEngine::ProduceBlock(uint8_t* destination) {
-  const uint32_t frameBytes = format.blockAlign;
-  int status = streamEnded ? DecoderBase::kEndOfStream : DecoderBase::kOk;
-  while (carry.size() < halfSize && !streamEnded) {
-    status = decoder->Read(block.data(), kDecoderBlockBytes);
+  const uint32_t frameBytes = format_.blockAlign;
+  int status = streamEnded_ ? DecoderBase::kEndOfStream : DecoderBase::kOk;
+  while (carry_.size() < halfSize_ && !streamEnded_) {
+    status = decoder_->Read(block_.data(), kDecoderBlockBytes);
     uint32_t audioBytes = kDecoderBlockBytes;
     if (status == DecoderBase::kEndOfStream) {
-      audioBytes = std::min(decoder->LastReadAudioBytes(), kDecoderBlockBytes);
+      audioBytes = std::min(decoder_->LastReadAudioBytes(), kDecoderBlockBytes);
     }
-    FeedTempo(block.data(), audioBytes / frameBytes);
+    FeedTempo(block_.data(), audioBytes / frameBytes);
     if (status == DecoderBase::kEndOfStream) {
       // Push the song's last samples out of the processor; its output then ends exactly with
       // the song.
-      tempo->flush();
-      streamEnded = true;
+      tempo_->flush();
+      streamEnded_ = true;
     }
     DrainTempo();
   }
-  if (carry.size() < halfSize) carry.resize(halfSize, platform::SilenceByte(format));
-  std::memcpy(destination, carry.data(), halfSize);
-  carry.erase(carry.begin(), carry.begin() + halfSize);
+  if (carry_.size() < halfSize_) carry_.resize(halfSize_, platform::SilenceByte(format_));
+  std::memcpy(destination, carry_.data(), halfSize_);
+  carry_.erase(carry_.begin(), carry_.begin() + halfSize_);
   return status;
 }
 
 void PlayerEngine::FeedTempo(const uint8_t* bytes, uint32_t frames) {
   if (frames == 0) return;
-  const size_t samples = size_t{frames} * format.channels;
-  floatIn.resize(samples);
+  const size_t samples = size_t{frames} * format_.channels;
+  floatIn_.resize(samples);
   for (size_t i = 0; i < samples; ++i) {
-    const auto value = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-    floatIn[i] = static_cast<float>(value) * (1.0f / 32768.0f);
+    const auto value = static_cast<int16_t>(platform::LoadLittleEndian16(bytes + 2 * i));
+    floatIn_[i] = static_cast<float>(value) * (1.0f / 32768.0f);
   }
-  tempo->putSamples(floatIn.data(), frames);
+  tempo_->putSamples(floatIn_.data(), frames);
 }
 
 void PlayerEngine::DrainTempo() {
-  const uint32_t frames = kDecoderBlockBytes / format.blockAlign;
-  floatOut.resize(size_t{frames} * format.channels);
-  while (const uint32_t got = tempo->receiveSamples(floatOut.data(), frames)) {
-    const size_t samples = size_t{got} * format.channels;
-    const size_t start = carry.size();
-    carry.resize(start + 2 * samples);
+  const uint32_t frames = kDecoderBlockBytes / format_.blockAlign;
+  floatOut_.resize(size_t{frames} * format_.channels);
+  while (const uint32_t got = tempo_->receiveSamples(floatOut_.data(), frames)) {
+    const size_t samples = size_t{got} * format_.channels;
+    const size_t start = carry_.size();
+    carry_.resize(start + 2 * samples);
     for (size_t i = 0; i < samples; ++i) {
-      const auto value = static_cast<uint16_t>(FloatToSample(floatOut[i]));
-      carry[start + 2 * i] = static_cast<uint8_t>(value & 0xFF);
-      carry[start + 2 * i + 1] = static_cast<uint8_t>(value >> 8);
+      const auto value = static_cast<uint16_t>(FloatToSample(floatOut_[i]));
+      platform::StoreLittleEndian(carry_.data() + start + 2 * i, value, 2);
     }
   }
 }
 
 void PlayerEngine::FillCue() {
-  const uint32_t bytes = std::min(cueDescription.bytes, halfSize);
-  WriteRegion(mainCueBuffer.get(), 0, staging.data(), bytes);
-  WriteRegion(monitorCueBuffer.get(), 0, staging.data(), bytes);
+  const uint32_t bytes = std::min(cueBytes_, halfSize_);
+  WriteRegion(mainCueBuffer_.get(), 0, staging_.data(), bytes);
+  WriteRegion(monitorCueBuffer_.get(), 0, staging_.data(), bytes);
 }
 
 std::string PlayerEngine::TimeText(int position, int elapsedMode) {
-  Lock lock(mutex);
-  const int length = decoder != nullptr ? decoder->Length() : 0;
-  nearEnd = length - position < endWarning ? 1 : 0;
+  Lock lock(mutex_);
+  const int length = decoder_ != nullptr ? decoder_->Length() : 0;
+  nearEnd_ = length - position < endWarning_ ? 1 : 0;
   // A position past the end (or before the start) shows as zero rather than as negative
   // fields.
   const int t = std::max(elapsedMode != 0 ? position : length - position, 0);
-  std::snprintf(timeText.data(), timeText.size(), "%s%02d:%02d:%02d:%02d",
+  std::snprintf(timeText_.data(), timeText_.size(), "%s%02d:%02d:%02d:%02d",
                 elapsedMode != 0 ? "" : "-", t / 360000, t % 360000 / 6000, t % 6000 / 100,
                 t % 100);
-  return std::string(timeText.data());
+  return std::string(timeText_.data());
 }
 
 void PlayerEngine::SetPitch(int value) {
-  Lock lock(mutex);
-  if (tempoMode == 1) {
-    tempo->setTempoChange(value * 0.1);
+  Lock lock(mutex_);
+  if (tempoMode_ == 1) {
+    tempo_->setTempoChange(value * 0.1);
   } else {
     ApplyFrequency(value);
   }
 }
 
 void PlayerEngine::SetRate(int value) {
-  Lock lock(mutex);
+  Lock lock(mutex_);
   ApplyFrequency(value);
 }
 
 void PlayerEngine::ApplyFrequency(int value) {
-  if (!loaded) return;
+  if (!loaded_) return;
   // rate + value * (rate / 1000), the division in unsigned integers: 44 Hz per step at 44.1 kHz.
-  const uint32_t rate = format.samplesPerSec;
+  const uint32_t rate = format_.samplesPerSec;
   const auto hz = static_cast<uint32_t>(rate + static_cast<uint32_t>(value) * (rate / 1000));
-  for (SoundBuffer* buffer : {mainBuffer.get(), monitorBuffer.get()}) {
+  for (SoundBuffer* buffer : {mainBuffer_.get(), monitorBuffer_.get()}) {
     if (buffer != nullptr) buffer->SetFrequency(hz);
   }
 }
 
 void PlayerEngine::SetMainVolume(int32_t volume) {
-  Lock lock(mutex);
-  for (SoundBuffer* buffer : {mainBuffer.get(), mainCueBuffer.get()}) {
+  Lock lock(mutex_);
+  for (SoundBuffer* buffer : {mainBuffer_.get(), mainCueBuffer_.get()}) {
     if (buffer != nullptr) buffer->SetVolume(volume);
   }
 }
 
 void PlayerEngine::SetMonitorVolume(int32_t volume) {
-  Lock lock(mutex);
-  for (SoundBuffer* buffer : {monitorBuffer.get(), monitorCueBuffer.get()}) {
+  Lock lock(mutex_);
+  for (SoundBuffer* buffer : {monitorBuffer_.get(), monitorCueBuffer_.get()}) {
     if (buffer != nullptr) buffer->SetVolume(volume);
   }
 }
 
 void PlayerEngine::ConfigureTempo() {
-  Lock lock(mutex);
+  Lock lock(mutex_);
   ConfigureTempoLocked();
 }
 
 void PlayerEngine::ConfigureTempoLocked() {
-  if (!loaded) return;
-  tempo->setSampleRate(format.samplesPerSec);
-  tempo->setChannels(format.channels);
-  tempo->setSetting(SETTING_USE_QUICKSEEK, 0);
-  tempo->setSetting(SETTING_USE_AA_FILTER, 1);
+  if (!loaded_) return;
+  tempo_->setSampleRate(format_.samplesPerSec);
+  tempo_->setChannels(format_.channels);
+  tempo_->setSetting(SETTING_USE_QUICKSEEK, 0);
+  tempo_->setSetting(SETTING_USE_AA_FILTER, 1);
 }
 
-double PlayerEngine::TempoChangePercent() {
-  Lock lock(mutex);
+double PlayerEngine::TempoChangePercent() const {
+  Lock lock(mutex_);
   // The processor's input/output ratio at an unchanged rate is 1 / (1 + change / 100).
-  return (1.0 / tempo->getInputOutputSampleRatio() - 1.0) * 100.0;
+  return (1.0 / tempo_->getInputOutputSampleRatio() - 1.0) * 100.0;
 }
 
 void PlayerEngine::ClearTempoChange() {
-  Lock lock(mutex);
-  tempo->setTempoChange(0);
+  Lock lock(mutex_);
+  tempo_->setTempoChange(0);
 }
 
 void PlayerEngine::SetEndWarning(int hundredths) {
-  Lock lock(mutex);
-  endWarning = hundredths;
+  Lock lock(mutex_);
+  endWarning_ = hundredths;
 }
 
 void PlayerEngine::SetTempoMode(int mode) {
-  Lock lock(mutex);
-  tempoMode = mode;
+  Lock lock(mutex_);
+  tempoMode_ = mode;
 }
 
-uint32_t PlayerEngine::MainFrequencyHz() {
-  Lock lock(mutex);
-  return mainBuffer ? mainBuffer->Frequency() : 0;
+uint32_t PlayerEngine::MainFrequencyHz() const {
+  Lock lock(mutex_);
+  return mainBuffer_ ? mainBuffer_->Frequency() : 0;
 }
 
 }  // namespace veltro::engine

@@ -70,15 +70,16 @@ class PlayerEngine {
   // Mp3Decoder; null makes ".MP3" an unsupported type). Unloads an MP3 song first. UI thread.
   void SetMp3Decoder(std::unique_ptr<DecoderBase> decoder);
 
-  // Opens `path` with the decoder chosen by `extension` (".MP3", ".WAV", ".OGG", any case),
-  // creates the buffers and configures the tempo processor. `endWarningSeconds` sets the
-  // near-end threshold. Unloads first. False (unloaded, LastError() set) on failure.
-  // Does not fill or start the buffers: follow with Prime. UI thread.
+  // Opens `path` with the decoder that SongFileTypeOf picks for `extension` (".MP3", ".WAV",
+  // ".OGG", any case), creates the buffers and configures the tempo processor.
+  // `endWarningSeconds` sets the near-end threshold. Unloads first. False (unloaded,
+  // LastError() set) on failure. Does not fill or start the buffers: follow with Prime.
+  // UI thread.
   bool Load(const std::string& path, int endWarningSeconds, const std::string& extension);
   // Releases the four buffers and closes the decoder. UI thread.
   void Unload();
   // Length of the loaded song (1/100 s); 0 when nothing is loaded. Any thread.
-  int Length();
+  int Length() const;
   // Positions the song at `position` (1/100 s) and refills both halves and the cue buffer.
   // EndCount() starts again from 0, then counts these refills. UI thread.
   void Prime(int position);
@@ -109,39 +110,34 @@ class PlayerEngine {
   // Tempo change 0 (Mastertempo switched off). UI thread.
   void ClearTempoChange();
   // The tempo change (percent) the processor applies now, read back from it. Any thread.
-  double TempoChangePercent();
+  double TempoChangePercent() const;
 
   // Accessors for the deck and the mixer. Any thread.
-  bool IsLoaded() { return Guarded(loaded); }
-  WaveFormat Format() { return Guarded(format); }
-  int NearEnd() const { return nearEnd.load(); }
-  int EndCount() const { return endCount.load(); }
-  void ResetEndCount() { endCount.store(0); }
-  int EndWarning() { return Guarded(endWarning); }
+  bool IsLoaded() const { return Guarded(loaded_); }
+  WaveFormat Format() const { return Guarded(format_); }
+  int NearEnd() const { return nearEnd_.load(); }
+  int EndCount() const { return endCount_.load(); }
+  void ResetEndCount() { endCount_.store(0); }
+  int EndWarning() const { return Guarded(endWarning_); }
   void SetEndWarning(int hundredths);
-  int TempoMode() { return Guarded(tempoMode); }
+  int TempoMode() const { return Guarded(tempoMode_); }
   void SetTempoMode(int mode);
-  std::string LastError() { return Guarded(lastError); }
+  std::string LastError() const { return Guarded(lastError_); }
 
   // Read-only diagnostics: number of half refills since construction, the offset (bytes) of
   // the last one, and the buffer sizes of the loaded song (bytes). Any thread.
-  uint64_t RefillCount() const { return refillCount.load(); }
-  uint32_t LastRefillOffset() const { return lastRefillOffset.load(); }
-  uint32_t HalfSize() { return Guarded(halfSize); }
-  uint32_t CueBytes() { return Guarded(cueDescription.bytes); }
+  uint64_t RefillCount() const { return refillCount_.load(); }
+  uint32_t LastRefillOffset() const { return lastRefillOffset_.load(); }
+  uint32_t HalfSize() const { return Guarded(halfSize_); }
+  uint32_t CueBytes() const { return Guarded(cueBytes_); }
   // The main buffer's playback frequency (Hz); 0 without a main buffer.
-  uint32_t MainFrequencyHz();
+  uint32_t MainFrequencyHz() const;
 
  private:
-  struct BufferDescription {
-    uint32_t bytes = 0;
-    WaveFormat format{};
-  };
-
   // A copy of `field` read under the engine's mutex.
   template <typename T>
-  T Guarded(const T& field) {
-    std::lock_guard lock(mutex);
+  T Guarded(const T& field) const {
+    std::lock_guard lock(mutex_);
     return field;
   }
   DecoderBase* ChooseDecoder(const std::string& extension);
@@ -162,40 +158,40 @@ class PlayerEngine {
   static void WriteRegion(platform::sound::SoundBuffer* buffer, uint32_t offset,
                           const uint8_t* bytes, uint32_t count);
 
-  std::mutex mutex;
-  std::atomic<int> nearEnd{0};
-  int tempoMode = 0;
-  int endWarning = 0;
-  std::atomic<int> endCount{0};
-  bool loaded = false;
-  std::unique_ptr<soundtouch::SoundTouch> tempo;
-  std::vector<uint8_t> staging;
-  std::vector<uint8_t> carry;  // processed output not yet placed in a half; its size is the
-                               // carry length
-  BufferDescription mainDescription;
-  BufferDescription cueDescription;
-  std::array<char, 24> timeText{};
-  DecoderBase* decoder = nullptr;
-  std::unique_ptr<DecoderBase> mp3;
-  OggDecoder ogg;
-  WavDecoder wav;
-  platform::sound::SoundDevice* mainDevice = nullptr;
-  platform::sound::SoundDevice* monitorDevice = nullptr;
-  std::unique_ptr<platform::sound::SoundBuffer> mainBuffer;
-  std::unique_ptr<platform::sound::SoundBuffer> monitorBuffer;
-  std::unique_ptr<platform::sound::SoundBuffer> mainCueBuffer;
-  std::unique_ptr<platform::sound::SoundBuffer> monitorCueBuffer;
-  WaveFormat format{};
-  uint32_t halfSize = 0;
-  uint32_t lastPlayCursor = 0;
-  bool streamEnded = false;  // the decoder reported the end and the processor was flushed
-  std::string lastError;
-  std::atomic<uint64_t> refillCount{0};
-  std::atomic<uint32_t> lastRefillOffset{0};
+  mutable std::mutex mutex_;
+  std::atomic<int> nearEnd_{0};
+  int tempoMode_ = 0;
+  int endWarning_ = 0;
+  std::atomic<int> endCount_{0};
+  bool loaded_ = false;
+  std::unique_ptr<soundtouch::SoundTouch> tempo_;
+  std::vector<uint8_t> staging_;
+  std::vector<uint8_t> carry_;  // processed output not yet placed in a half; its size is the
+                                // carry length
+  uint32_t mainBytes_ = 0;      // of the main and monitor buffers
+  uint32_t cueBytes_ = 0;       // of the two cue buffers
+  std::array<char, 24> timeText_{};
+  DecoderBase* decoder_ = nullptr;
+  std::unique_ptr<DecoderBase> mp3_;
+  OggDecoder ogg_;
+  WavDecoder wav_;
+  platform::sound::SoundDevice* mainDevice_ = nullptr;
+  platform::sound::SoundDevice* monitorDevice_ = nullptr;
+  std::unique_ptr<platform::sound::SoundBuffer> mainBuffer_;
+  std::unique_ptr<platform::sound::SoundBuffer> monitorBuffer_;
+  std::unique_ptr<platform::sound::SoundBuffer> mainCueBuffer_;
+  std::unique_ptr<platform::sound::SoundBuffer> monitorCueBuffer_;
+  WaveFormat format_{};
+  uint32_t halfSize_ = 0;
+  uint32_t lastPlayCursor_ = 0;
+  bool streamEnded_ = false;  // the decoder reported the end and the processor was flushed
+  std::string lastError_;
+  std::atomic<uint64_t> refillCount_{0};
+  std::atomic<uint32_t> lastRefillOffset_{0};
   // Work areas reused by every refill.
-  std::vector<uint8_t> block;
-  std::vector<float> floatIn;
-  std::vector<float> floatOut;
+  std::vector<uint8_t> block_;
+  std::vector<float> floatIn_;
+  std::vector<float> floatOut_;
 };
 
 }  // namespace veltro::engine

@@ -3,9 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/ByteOrder.h"
+
 namespace veltro::engine {
 
 using platform::FourCC;
+using platform::LoadLittleEndian16;
+using platform::LoadLittleEndian32;
 using platform::RiffChunk;
 using platform::RiffReader;
 
@@ -21,14 +25,6 @@ constexpr uint32_t kFmtExtensibleBytes = 40;
 constexpr uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                         0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
 
-uint16_t Le16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 }  // namespace
 
 bool WavDecoder::Open(const std::string& path) {
@@ -41,37 +37,37 @@ bool WavDecoder::Open(const std::string& path) {
 
 bool WavDecoder::Fail(const std::string& reason) {
   Close();
-  lastError = reason;
+  lastError_ = reason;
   return false;
 }
 
 bool WavDecoder::OpenSource(std::unique_ptr<platform::ByteSource> newSource) {
   Close();
-  lastError.clear();
+  lastError_.clear();
   if (!newSource) return Fail("cannot open the WAV source");
-  source = std::move(newSource);
-  RiffReader reader(*source);
-  if (!reader.DescendRiff(FourCC('W', 'A', 'V', 'E'), riffChunk)) {
+  source_ = std::move(newSource);
+  RiffReader reader(*source_);
+  if (!reader.DescendRiff(FourCC('W', 'A', 'V', 'E'), riffChunk_)) {
     return Fail("not a WAV file (no RIFF WAVE header)");
   }
   const uint64_t firstSubChunk = reader.Tell();
   RiffChunk fmt;
-  if (!reader.Descend(riffChunk, FourCC('f', 'm', 't', ' '), fmt)) {
+  if (!reader.Descend(riffChunk_, FourCC('f', 'm', 't', ' '), fmt)) {
     return Fail("invalid WAV file: no \"fmt \" chunk");
   }
   if (!ReadFormatChunk(reader, fmt)) return false;
   // The data chunk is searched from the first sub-chunk, so its order relative to "fmt "
   // does not matter.
   if (!reader.Seek(firstSubChunk) ||
-      !reader.Descend(riffChunk, FourCC('d', 'a', 't', 'a'), dataChunk)) {
+      !reader.Descend(riffChunk_, FourCC('d', 'a', 't', 'a'), dataChunk_)) {
     return Fail("invalid WAV file: no \"data\" chunk");
   }
-  dataStart = dataChunk.dataOffset;
-  dataBytes = dataChunk.size - dataChunk.size % fileFormat.blockAlign;
-  consumedBytes = 0;
-  length = static_cast<int>(dataBytes / fileFormat.avgBytesPerSec) * 100;
-  if (!source->Seek(dataStart)) return Fail("invalid WAV file: data chunk outside the file");
-  lastReadAudioBytes = 0;
+  dataStart_ = dataChunk_.dataOffset;
+  dataBytes_ = dataChunk_.size - dataChunk_.size % fileFormat_.blockAlign;
+  consumedBytes_ = 0;
+  length_ = static_cast<int>(dataBytes_ / fileFormat_.avgBytesPerSec) * 100;
+  if (!source_->Seek(dataStart_)) return Fail("invalid WAV file: data chunk outside the file");
+  lastReadAudioBytes_ = 0;
   return true;
 }
 
@@ -82,20 +78,19 @@ bool WavDecoder::ReadFormatChunk(RiffReader& reader, const RiffChunk& fmt) {
   uint8_t raw[kFmtExtensibleBytes] = {};
   const uint32_t wanted = std::min(fmt.size, kFmtExtensibleBytes);
   if (reader.Read(raw, wanted) != wanted) return Fail("invalid WAV file: truncated \"fmt \"");
-  fmtSize = static_cast<int>(fmt.size);
-  uint16_t tag = Le16(raw);
-  const uint16_t channels = Le16(raw + 2);
-  const uint32_t rate = Le32(raw + 4);
-  const uint16_t bits = Le16(raw + 14);
+  uint16_t tag = LoadLittleEndian16(raw);
+  const uint16_t channels = LoadLittleEndian16(raw + 2);
+  const uint32_t rate = LoadLittleEndian32(raw + 4);
+  const uint16_t bits = LoadLittleEndian16(raw + 14);
   if (tag == platform::kWaveFormatExtensible) {
-    const uint16_t extra = wanted >= 18 ? Le16(raw + 16) : 0;
+    const uint16_t extra = wanted >= 18 ? LoadLittleEndian16(raw + 16) : 0;
     if (wanted < kFmtExtensibleBytes || extra < 22) {
       return Fail("unsupported WAV format: incomplete extensible format record");
     }
     if (std::memcmp(raw + 26, kSubFormatTail, sizeof kSubFormatTail) != 0) {
       return Fail("unsupported WAV format: unknown extensible sub-format");
     }
-    tag = Le16(raw + 24);
+    tag = LoadLittleEndian16(raw + 24);
   }
   return CheckFormat(tag, channels, rate, bits);
 }
@@ -116,39 +111,36 @@ bool WavDecoder::CheckFormat(uint16_t tag, uint16_t channels, uint32_t rate, uin
   }
   // Derived fields are recomputed, which corrects inconsistent block align and average
   // bytes per second records.
-  fileFormat = platform::MakePcmFormat(rate, channels, bits);
-  widen8Bit = bits == 8;
-  formatRecord = platform::MakePcmFormat(rate, channels, 16);
-  bitsPerSample = 16;
-  sampleRate = static_cast<int>(rate);
-  avgBytesPerSec = static_cast<int>(formatRecord.avgBytesPerSec);
+  fileFormat_ = platform::MakePcmFormat(rate, channels, bits);
+  widen8Bit_ = bits == 8;
+  format_ = platform::MakePcmFormat(rate, channels, 16);
+  avgBytesPerSec_ = static_cast<int>(format_.avgBytesPerSec);
   return true;
 }
 
 void WavDecoder::Close() {
-  source.reset();
-  riffChunk = {};
-  dataChunk = {};
-  fmtSize = 0;
-  length = 0;
-  dataStart = dataBytes = consumedBytes = 0;
-  widen8Bit = false;
-  lastReadAudioBytes = 0;
+  source_.reset();
+  riffChunk_ = {};
+  dataChunk_ = {};
+  length_ = 0;
+  dataStart_ = dataBytes_ = consumedBytes_ = 0;
+  widen8Bit_ = false;
+  lastReadAudioBytes_ = 0;
 }
 
 int WavDecoder::Read(uint8_t* buffer, uint32_t bytes) {
   std::memset(buffer, 0, bytes);  // the output is always 16-bit: silence is 0
-  lastReadAudioBytes = 0;
-  if (!source) return kEndOfStream;
-  const uint32_t outPerFileByte = widen8Bit ? 2 : 1;
+  lastReadAudioBytes_ = 0;
+  if (!source_) return kEndOfStream;
+  const uint32_t outPerFileByte = widen8Bit_ ? 2 : 1;
   const uint64_t wanted = bytes / outPerFileByte;
-  const uint64_t take = std::min(wanted, dataBytes - consumedBytes);
-  const size_t got = source->Read(buffer, static_cast<size_t>(take));
-  consumedBytes += got;
-  if (widen8Bit) WidenTo16Bit(buffer, got);
-  lastReadAudioBytes = static_cast<uint32_t>(got * outPerFileByte);
+  const uint64_t take = std::min(wanted, dataBytes_ - consumedBytes_);
+  const size_t got = source_->Read(buffer, static_cast<size_t>(take));
+  consumedBytes_ += got;
+  if (widen8Bit_) WidenTo16Bit(buffer, got);
+  lastReadAudioBytes_ = static_cast<uint32_t>(got * outPerFileByte);
   if (got < wanted) {
-    consumedBytes = dataBytes;  // a short read from the source also ends the stream
+    consumedBytes_ = dataBytes_;  // a short read from the source also ends the stream
     return kEndOfStream;
   }
   return kOk;
@@ -164,18 +156,18 @@ void WavDecoder::WidenTo16Bit(uint8_t* buffer, uint64_t samples) const {
 }
 
 int WavDecoder::Position() {
-  if (!source) return 0;
-  return static_cast<int>(consumedBytes * 100 / fileFormat.avgBytesPerSec);
+  if (!source_) return 0;
+  return static_cast<int>(consumedBytes_ * 100 / fileFormat_.avgBytesPerSec);
 }
 
 void WavDecoder::Seek(int position) {
-  if (!source) return;
+  if (!source_) return;
   const int clamped = std::max(position, 0);
   auto offset =
-      static_cast<uint64_t>(static_cast<double>(fileFormat.avgBytesPerSec) * clamped * 0.01);
-  offset -= offset % fileFormat.blockAlign;  // whole sample frames keep channels aligned
-  offset = std::min(offset, dataBytes);
-  if (source->Seek(dataStart + offset)) consumedBytes = offset;
+      static_cast<uint64_t>(static_cast<double>(fileFormat_.avgBytesPerSec) * clamped * 0.01);
+  offset -= offset % fileFormat_.blockAlign;  // whole sample frames keep channels aligned
+  offset = std::min(offset, dataBytes_);
+  if (source_->Seek(dataStart_ + offset)) consumedBytes_ = offset;
 }
 
 }  // namespace veltro::engine

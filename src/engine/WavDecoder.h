@@ -42,13 +42,11 @@ class WavDecoder final : public DecoderBase {
   void Close() override;
   int Read(uint8_t* buffer, uint32_t bytes) override;
   int Position() override;
-  int Length() override { return length; }
+  int Length() override { return length_; }
   void Seek(int position) override;
 
-  // The format as stored in the file (after correction); Format() is the output format.
-  const WaveFormat& FileFormat() const { return fileFormat; }
   // Bytes of sample data in the "data" chunk that will be played (whole frames).
-  uint64_t DataBytes() const { return dataBytes; }
+  uint64_t DataBytes() const { return dataBytes_; }
 
  private:
   bool Fail(const std::string& reason);
@@ -56,16 +54,15 @@ class WavDecoder final : public DecoderBase {
   bool CheckFormat(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits);
   void WidenTo16Bit(uint8_t* buffer, uint64_t samples) const;
 
-  std::unique_ptr<platform::ByteSource> source;
-  platform::RiffChunk riffChunk;
-  platform::RiffChunk dataChunk;
-  int fmtSize = 0;
-  int length = 0;
-  uint64_t dataStart = 0;
-  uint64_t dataBytes = 0;
-  uint64_t consumedBytes = 0;  // file bytes of the data chunk delivered so far
-  WaveFormat fileFormat{};
-  bool widen8Bit = false;
+  std::unique_ptr<platform::ByteSource> source_;
+  platform::RiffChunk riffChunk_;
+  platform::RiffChunk dataChunk_;
+  int length_ = 0;
+  uint64_t dataStart_ = 0;
+  uint64_t dataBytes_ = 0;
+  uint64_t consumedBytes_ = 0;  // file bytes of the data chunk delivered so far
+  WaveFormat fileFormat_{};     // as stored in the file (after correction); format_ is the output
+  bool widen8Bit_ = false;
 };
 
 }  // namespace veltro::engine

@@ -1,9 +1,5 @@
 #include "library/EntryFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 
 #include "platform/MappedFile.h"
@@ -11,22 +7,8 @@
 
 namespace veltro::library {
 
-size_t ReadAt(int fd, uint64_t offset, void* out, size_t bytes) {
-  char* next = static_cast<char*>(out);
-  size_t done = 0;
-  while (done < bytes) {
-    const ssize_t got = pread(fd, next + done, bytes - done, static_cast<off_t>(offset + done));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return done;
-}
-
 uint64_t SizeOf(int fd) {
-  struct stat status {};
-  if (fstat(fd, &status) != 0 || status.st_size < 0) return 0;
-  return static_cast<uint64_t>(status.st_size);
+  return platform::FileSize(fd).value_or(0);
 }
 
 DatabaseHeader ReadHeader(int fd, uint64_t fileBytes) {
@@ -65,10 +47,6 @@ LoadedArray<SongRecord> LoadRecords(int fd, size_t count) {
 
 int OpenForReading(const std::string& path, std::string* reason) {
   return platform::OpenRegularFile(path, platform::FileAccess::kRead, reason);
-}
-
-void CloseFile(int fd) {
-  close(fd);
 }
 
 }  // namespace veltro::library

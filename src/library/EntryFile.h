@@ -10,6 +10,7 @@
 
 #include "library/LoadedArray.h"
 #include "library/SongRecord.h"
+#include "platform/FileDescriptor.h"
 
 namespace veltro::library {
 
@@ -17,8 +18,9 @@ namespace veltro::library {
 static_assert(std::endian::native == std::endian::little,
               "the library's entry structs mirror little-endian file bytes");
 
-// Reads up to `bytes` bytes at `offset` of the open descriptor; returns how many were read.
-size_t ReadAt(int fd, uint64_t offset, void* out, size_t bytes);
+// The readers below read and close through the platform layer's descriptor operations.
+using platform::CloseFile;
+using platform::ReadAt;
 
 // The size of the open file, 0 when it cannot be told.
 uint64_t SizeOf(int fd);
@@ -41,7 +43,6 @@ LoadedArray<SongRecord> LoadRecords(int fd, size_t count);
 // Opens `path` for reading without ever waiting on it; -1 when it cannot be opened or is not a
 // regular file (a folder, FIFO, device), with `reason` (if given) saying which.
 int OpenForReading(const std::string& path, std::string* reason = nullptr);
-void CloseFile(int fd);
 
 // The whole entries at the start of file `path`, at most `count`; nullopt when the file cannot
 // be opened or is not a regular file (`reason`, if given, says why). `wholeEntries`, if given,

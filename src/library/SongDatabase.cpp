@@ -1,8 +1,5 @@
 #include "library/SongDatabase.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -12,6 +9,7 @@
 #include "library/EntryFile.h"
 #include "library/FoldedText.h"
 #include "library/MatchPattern.h"
+#include "platform/FileDescriptor.h"
 #include "platform/RegularFile.h"
 #include "platform/SafeWrite.h"
 
@@ -136,7 +134,7 @@ SongDatabase::SongDatabase(const std::filesystem::path& workingDirectory, Missin
 }
 
 SongDatabase::~SongDatabase() {
-  if (dataFile_ >= 0) close(dataFile_);
+  platform::CloseFile(dataFile_);
 }
 
 void SongDatabase::Open(MissingDataFile missing) {
@@ -150,7 +148,7 @@ void SongDatabase::Open(MissingDataFile missing) {
       openProblem_ = paths_.data + " does not exist";
       return;
     }
-    dataFile_ = open(paths_.data.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    dataFile_ = platform::CreateNewFile(paths_.data);
     if (dataFile_ < 0) openProblem_ = Reason("cannot create", paths_.data, errno);
     writable_ = dataFile_ >= 0;
     return;
@@ -275,7 +273,7 @@ bool SongDatabase::WriteIndexes(std::vector<PendingFile>& files, size_t first) {
 }
 
 void SongDatabase::AdoptDataFile(PendingFile& file, const DatabaseHeader& header) {
-  if (dataFile_ >= 0) close(dataFile_);
+  platform::CloseFile(dataFile_);
   dataFile_ = file.ReleaseDescriptor();
   header_ = header;
   diskMatchesMemory_ = true;
@@ -466,16 +464,11 @@ bool SongDatabase::WriteInPlace(uint64_t offset, const void* bytes, size_t count
     return Refuse("the library in memory has not been saved yet; " + paths_.data +
                   " holds other records");
   }
-  const char* next = static_cast<const char*>(bytes);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t written =
-        pwrite(dataFile_, next + done, count - done, static_cast<off_t>(offset + done));
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return Refuse(Reason("cannot write", paths_.data, errno));
-    done += static_cast<size_t>(written);
+  if (!platform::WriteAt(dataFile_, offset, bytes, count)) {
+    return Refuse(Reason("cannot write", paths_.data, errno));
   }
-  if (fdatasync(dataFile_) != 0) return Refuse(Reason("cannot flush", paths_.data, errno));
+  if (!platform::FlushFileData(dataFile_))
+    return Refuse(Reason("cannot flush", paths_.data, errno));
   lastWriteProblem_.clear();
   return true;
 }

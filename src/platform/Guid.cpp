@@ -1,5 +1,6 @@
 #include "platform/Guid.h"
 
+#include "platform/ByteOrder.h"
 #include "platform/Sha1.h"
 
 namespace veltro::platform {
@@ -54,7 +55,7 @@ std::string Guid::Format() const {
 
 std::array<uint8_t, 16> Guid::NetworkBytes() const {
   std::array<uint8_t, 16> bytes{};
-  for (int i = 0; i < 4; ++i) bytes[i] = static_cast<uint8_t>(data1 >> (24 - 8 * i));
+  StoreBigEndian32(bytes.data(), data1);
   bytes[4] = static_cast<uint8_t>(data2 >> 8);
   bytes[5] = static_cast<uint8_t>(data2);
   bytes[6] = static_cast<uint8_t>(data3 >> 8);
@@ -65,8 +66,7 @@ std::array<uint8_t, 16> Guid::NetworkBytes() const {
 
 Guid Guid::FromNetworkBytes(const std::array<uint8_t, 16>& bytes) {
   Guid guid;
-  guid.data1 = static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
-               static_cast<uint32_t>(bytes[2]) << 8 | static_cast<uint32_t>(bytes[3]);
+  guid.data1 = LoadBigEndian32(bytes.data());
   guid.data2 = static_cast<uint16_t>(bytes[4] << 8 | bytes[5]);
   guid.data3 = static_cast<uint16_t>(bytes[6] << 8 | bytes[7]);
   for (size_t i = 0; i < guid.data4.size(); ++i) guid.data4[i] = bytes[8 + i];

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "platform/ByteOrder.h"
+
 namespace veltro::platform {
 
 namespace {
@@ -16,11 +18,6 @@ constexpr uint64_t kFormTypeBytes = 4;
 
 bool HasFormType(uint32_t id) {
   return id == kRiffId || id == kListId;
-}
-
-uint32_t LoadLittleEndian32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
 // Bytes of a chunk's data present before `limit`, the end of its parent's present data.

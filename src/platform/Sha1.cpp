@@ -3,14 +3,11 @@
 #include <algorithm>
 #include <bit>
 
+#include "platform/ByteOrder.h"
+
 namespace veltro::platform {
 
 namespace {
-
-uint32_t LoadBigEndian32(const uint8_t* bytes) {
-  return static_cast<uint32_t>(bytes[0]) << 24 | static_cast<uint32_t>(bytes[1]) << 16 |
-         static_cast<uint32_t>(bytes[2]) << 8 | static_cast<uint32_t>(bytes[3]);
-}
 
 // The round function and constant of FIPS 180-4 section 4.1.1 / 4.2.1 for round `t`.
 uint32_t RoundMix(int t, uint32_t b, uint32_t c, uint32_t d) {

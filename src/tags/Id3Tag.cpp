@@ -1,41 +1,28 @@
 #include "tags/Id3Tag.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <string_view>
 
+#include "media/mp3info/Id3Layout.h"
 #include "platform/FileAttributes.h"
+#include "platform/FileDescriptor.h"
 #include "platform/RegularFile.h"
 #include "platform/TextEncoding.h"
 
 namespace veltro::tags {
 namespace {
 
-// Byte offsets of the fields inside the 128-byte tag.
-constexpr size_t kTitleOffset = 3;
-constexpr size_t kArtistOffset = kTitleOffset + kId3TitleBytes;
-constexpr size_t kAlbumOffset = kArtistOffset + kId3ArtistBytes;
-constexpr size_t kYearOffset = kAlbumOffset + kId3AlbumBytes;
-constexpr size_t kCommentOffset = kYearOffset + kId3YearBytes;
-constexpr size_t kGenreOffset = kCommentOffset + kId3CommentBytes;
-static_assert(kGenreOffset == kId3TagBytes - 1);
+using media::kId3v1ArtistOffset;
+using media::kId3v1CommentOffset;
+using media::kId3v1TitleOffset;
+using media::kId3v1YearOffset;
 
 using TagBytes = std::array<uint8_t, kId3TagBytes>;
 
-bool StartsWithIdentifier(const uint8_t* tag) {
-  return tag[0] == 'T' && tag[1] == 'A' && tag[2] == 'G';
-}
-
-// A stored text field: its bytes up to the first NUL, without trailing spaces and NULs.
-std::string ReadField(const uint8_t* field, size_t width) {
-  size_t end = 0;
-  while (end < width && field[end] != 0) ++end;
-  while (end > 0 && field[end - 1] == ' ') --end;
-  return std::string(reinterpret_cast<const char*>(field), end);
+// A stored text field: its bytes up to the first NUL, without trailing spaces.
+std::string ReadField(std::string_view field) {
+  return std::string(media::Id3v1Text(field));
 }
 
 // The bytes a text field stores for `text` (at most `width`): Windows-1252 when the code page
@@ -68,25 +55,9 @@ std::string SystemReason(const std::string& what, const std::string& path, int c
   return what + " " + path + ": " + std::strerror(code);
 }
 
-ssize_t WriteAt(int fd, const uint8_t* bytes, size_t count, off_t offset) {
-  ssize_t written = 0;
-  do {
-    written = pwrite(fd, bytes, count, offset);
-  } while (written < 0 && errno == EINTR);
-  return written;
-}
-
-ssize_t ReadAt(int fd, uint8_t* bytes, size_t count, off_t offset) {
-  ssize_t got = 0;
-  do {
-    got = pread(fd, bytes, count, offset);
-  } while (got < 0 && errno == EINTR);
-  return got;
-}
-
 // Where the tag goes in an open file, and what to put back if writing it fails.
 struct TagPlace {
-  off_t oldSize = 0;
+  uint64_t oldSize = 0;
   bool overwrites = false;  // an existing tag is replaced in place
   TagBytes oldTag{};        // the bytes replaced, when `overwrites`
 };
@@ -95,24 +66,27 @@ struct TagPlace {
 // cut back to its old size. Best effort: the write has already failed.
 void UndoTagWrite(int fd, const TagPlace& place) {
   if (place.overwrites) {
-    WriteAt(fd, place.oldTag.data(), place.oldTag.size(), place.oldSize - off_t{kId3TagBytes});
-  } else if (ftruncate(fd, place.oldSize) != 0) {
+    platform::WriteAt(fd, place.oldSize - kId3TagBytes, place.oldTag.data(), place.oldTag.size());
+  } else if (!platform::TruncateFile(fd, place.oldSize)) {
     return;
   }
-  fsync(fd);
+  platform::FlushFile(fd);
 }
 
+// The descriptor is a regular file (OpenRegularFile checked it).
 bool FindTagPlace(int fd, const std::string& path, TagPlace& place, std::string* error) {
-  struct stat status {};
-  if (fstat(fd, &status) != 0) return Failure(error, SystemReason("cannot examine", path, errno));
-  if (!S_ISREG(status.st_mode)) return Failure(error, path + " is not a regular file");
-  place.oldSize = status.st_size;
-  if (place.oldSize < off_t{kId3TagBytes}) return true;
-  const off_t tagStart = place.oldSize - off_t{kId3TagBytes};
-  const ssize_t got = ReadAt(fd, place.oldTag.data(), place.oldTag.size(), tagStart);
-  if (got < 0) return Failure(error, SystemReason("cannot read", path, errno));
-  if (static_cast<size_t>(got) != kId3TagBytes) return Failure(error, path + " changed while read");
-  place.overwrites = StartsWithIdentifier(place.oldTag.data());
+  const auto size = platform::FileSize(fd);
+  if (!size) return Failure(error, SystemReason("cannot examine", path, errno));
+  place.oldSize = *size;
+  if (place.oldSize < kId3TagBytes) return true;
+  errno = 0;
+  const size_t got =
+      platform::ReadAt(fd, place.oldSize - kId3TagBytes, place.oldTag.data(), place.oldTag.size());
+  if (got != kId3TagBytes && errno != 0) {
+    return Failure(error, SystemReason("cannot read", path, errno));
+  }
+  if (got != kId3TagBytes) return Failure(error, path + " changed while read");
+  place.overwrites = media::ParseId3v1Tag(place.oldTag).has_value();
   return true;
 }
 
@@ -125,10 +99,12 @@ TagBytes EditedTag(const TagBytes& old, const SongTags& tags) {
   const SongTags current = SongTagsFromId3(*parsed);
   TagBytes tag = old;
   if (tags.songName != current.songName)
-    StoreField(tag, kTitleOffset, kId3TitleBytes, tags.songName);
-  if (tags.artist != current.artist) StoreField(tag, kArtistOffset, kId3ArtistBytes, tags.artist);
-  if (tags.year != current.year) StoreField(tag, kYearOffset, kId3YearBytes, tags.year);
-  if (tags.genre != current.genre) StoreField(tag, kCommentOffset, kId3CommentBytes, tags.genre);
+    StoreField(tag, kId3v1TitleOffset, kId3TitleBytes, tags.songName);
+  if (tags.artist != current.artist)
+    StoreField(tag, kId3v1ArtistOffset, kId3ArtistBytes, tags.artist);
+  if (tags.year != current.year) StoreField(tag, kId3v1YearOffset, kId3YearBytes, tags.year);
+  if (tags.genre != current.genre)
+    StoreField(tag, kId3v1CommentOffset, kId3CommentBytes, tags.genre);
   return tag;
 }
 
@@ -140,17 +116,13 @@ bool WriteTagToDescriptor(int fd, const std::string& path, const SongTags& tags,
   if (!FindTagPlace(fd, path, place, error)) return false;
   const TagBytes tag = place.overwrites ? EditedTag(place.oldTag, tags) : BuildId3Tag(tags);
   if (place.overwrites && tag == place.oldTag) return true;
-  const off_t offset = place.overwrites ? place.oldSize - off_t{kId3TagBytes} : place.oldSize;
-  const ssize_t written = WriteAt(fd, tag.data(), tag.size(), offset);
-  const int writeCode = errno;
-  if (written < 0 || static_cast<size_t>(written) != kId3TagBytes) {
+  const uint64_t offset = place.overwrites ? place.oldSize - kId3TagBytes : place.oldSize;
+  if (!platform::WriteAt(fd, offset, tag.data(), tag.size())) {
+    const int writeCode = errno;
     UndoTagWrite(fd, place);
-    if (written < 0)
-      return Failure(error, SystemReason("cannot write the tag to", path, writeCode));
-    return Failure(error, "cannot write the tag to " + path + ": only " + std::to_string(written) +
-                              " of 128 bytes were written");
+    return Failure(error, SystemReason("cannot write the tag to", path, writeCode));
   }
-  if (fsync(fd) != 0) {
+  if (!platform::FlushFile(fd)) {
     const int syncCode = errno;
     UndoTagWrite(fd, place);
     return Failure(error, SystemReason("cannot flush the tag to", path, syncCode));
@@ -160,10 +132,11 @@ bool WriteTagToDescriptor(int fd, const std::string& path, const SongTags& tags,
 
 // Opens, writes and closes; the caller has made the file writable.
 bool WriteTagToPath(const std::string& path, const SongTags& tags, std::string* error) {
-  const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return Failure(error, SystemReason("cannot open for writing", path, errno));
+  std::string reason;
+  const int fd = platform::OpenRegularFile(path, platform::FileAccess::kReadWrite, &reason);
+  if (fd < 0) return Failure(error, reason);
   const bool written = WriteTagToDescriptor(fd, path, tags, error);
-  if (close(fd) != 0 && written) {
+  if (!platform::CloseFile(fd) && written) {
     return Failure(error, SystemReason("cannot close", path, errno));
   }
   return written;
@@ -172,30 +145,30 @@ bool WriteTagToPath(const std::string& path, const SongTags& tags, std::string* 
 }  // namespace
 
 std::optional<Id3v1Tag> ParseId3Tag(const uint8_t* fileEnd, size_t size) {
-  if (fileEnd == nullptr || size < kId3TagBytes) return std::nullopt;
-  const uint8_t* tag = fileEnd + (size - kId3TagBytes);
-  if (!StartsWithIdentifier(tag)) return std::nullopt;
+  if (fileEnd == nullptr) return std::nullopt;
+  const auto fields = media::ParseId3v1Tag({fileEnd, size});
+  if (!fields) return std::nullopt;
   Id3v1Tag result;
-  result.title = ReadField(tag + kTitleOffset, kId3TitleBytes);
-  result.artist = ReadField(tag + kArtistOffset, kId3ArtistBytes);
-  result.album = ReadField(tag + kAlbumOffset, kId3AlbumBytes);
-  result.year = ReadField(tag + kYearOffset, kId3YearBytes);
-  result.comment = ReadField(tag + kCommentOffset, kId3CommentBytes);
-  result.genre = tag[kGenreOffset];
+  result.title = ReadField(fields->title);
+  result.artist = ReadField(fields->artist);
+  result.album = ReadField(fields->album);
+  result.year = ReadField(fields->year);
+  result.comment = ReadField(fields->comment);
+  result.genre = fields->genre;
   return result;
 }
 
 std::optional<Id3v1Tag> ReadId3Tag(const std::string& path) {
   const int fd = platform::OpenRegularFile(path, platform::FileAccess::kRead);
   if (fd < 0) return std::nullopt;
-  struct stat status {};
+  const auto size = platform::FileSize(fd);
   TagBytes tag{};
-  ssize_t got = -1;
-  if (fstat(fd, &status) == 0 && status.st_size >= off_t{kId3TagBytes}) {
-    got = ReadAt(fd, tag.data(), tag.size(), status.st_size - off_t{kId3TagBytes});
+  size_t got = 0;
+  if (size && *size >= kId3TagBytes) {
+    got = platform::ReadAt(fd, *size - kId3TagBytes, tag.data(), tag.size());
   }
-  close(fd);
-  if (got < 0 || static_cast<size_t>(got) != kId3TagBytes) return std::nullopt;
+  platform::CloseFile(fd);
+  if (got != kId3TagBytes) return std::nullopt;
   return ParseId3Tag(tag.data(), tag.size());
 }
 
@@ -213,10 +186,10 @@ std::array<uint8_t, kId3TagBytes> BuildId3Tag(const SongTags& tags) {
   tag[0] = 'T';
   tag[1] = 'A';
   tag[2] = 'G';
-  StoreField(tag, kTitleOffset, kId3TitleBytes, tags.songName);
-  StoreField(tag, kArtistOffset, kId3ArtistBytes, tags.artist);
-  StoreField(tag, kYearOffset, kId3YearBytes, tags.year);
-  StoreField(tag, kCommentOffset, kId3CommentBytes, tags.genre);
+  StoreField(tag, kId3v1TitleOffset, kId3TitleBytes, tags.songName);
+  StoreField(tag, kId3v1ArtistOffset, kId3ArtistBytes, tags.artist);
+  StoreField(tag, kId3v1YearOffset, kId3YearBytes, tags.year);
+  StoreField(tag, kId3v1CommentOffset, kId3CommentBytes, tags.genre);
   return tag;
 }
 

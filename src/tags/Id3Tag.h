@@ -1,6 +1,6 @@
-// ID3v1 tags: the last 128 bytes of an MP3 file ("TAG", title 30, artist 30, album 30, year 4,
-// comment 30, genre byte). The library keeps its free-text genre (up to 10 characters) in the
-// comment field, so a genre survives a write and a later read unchanged.
+// ID3v1 tags: the last 128 bytes of an MP3 file, laid out as media/mp3info/Id3Layout.h reads
+// them. The library keeps its free-text genre (up to 10 characters) in the comment field, so a
+// genre survives a write and a later read unchanged.
 #pragma once
 
 #include <array>
@@ -9,16 +9,17 @@
 #include <optional>
 #include <string>
 
+#include "media/mp3info/Id3Layout.h"
 #include "tags/SongTags.h"
 
 namespace veltro::tags {
 
-inline constexpr size_t kId3TagBytes = 128;
-inline constexpr size_t kId3TitleBytes = 30;
-inline constexpr size_t kId3ArtistBytes = 30;
-inline constexpr size_t kId3AlbumBytes = 30;
-inline constexpr size_t kId3YearBytes = 4;
-inline constexpr size_t kId3CommentBytes = 30;
+inline constexpr size_t kId3TagBytes = media::kId3v1TagBytes;
+inline constexpr size_t kId3TitleBytes = media::kId3v1TitleBytes;
+inline constexpr size_t kId3ArtistBytes = media::kId3v1ArtistBytes;
+inline constexpr size_t kId3AlbumBytes = media::kId3v1AlbumBytes;
+inline constexpr size_t kId3YearBytes = media::kId3v1YearBytes;
+inline constexpr size_t kId3CommentBytes = media::kId3v1CommentBytes;
 
 // What the read rule gives: the fields as stored (bytes, up to the first NUL, trailing spaces
 // and NULs removed), and the genre byte.

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/ByteOrder.h"
+
 namespace veltro::tags {
 
 namespace {
@@ -24,8 +26,8 @@ class PacketReader {
 
   std::optional<uint32_t> Word() {
     if (rest_.size() < 4) return std::nullopt;
-    uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(rest_[i]);
+    const uint32_t value =
+        platform::LoadLittleEndian32(reinterpret_cast<const uint8_t*>(rest_.data()));
     rest_.remove_prefix(4);
     return value;
   }
@@ -44,7 +46,9 @@ class PacketReader {
 };
 
 void AppendWord(std::vector<unsigned char>& out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+  uint8_t bytes[4];
+  platform::StoreLittleEndian(bytes, value, 4);
+  out.insert(out.end(), bytes, bytes + 4);
 }
 
 void AppendBytes(std::vector<unsigned char>& out, std::string_view bytes) {

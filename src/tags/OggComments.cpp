@@ -5,11 +5,13 @@
 
 #include <array>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string_view>
 #include <vector>
 
+#include "platform/FileDescriptor.h"
 #include "platform/FileIdentity.h"
 #include "platform/RegularFile.h"
 #include "platform/SafeWrite.h"
@@ -44,14 +46,26 @@ using FilePointer = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 size_t ReadFromFile(void* buffer, size_t size, size_t count, void* file) {
   return std::fread(buffer, size, count, static_cast<std::FILE*>(file));
 }
+// libvorbisfile's seek: from the start, the current offset or the end, as fseek counts them.
 int SeekInFile(void* file, ogg_int64_t offset, int whence) {
-  return fseeko(static_cast<std::FILE*>(file), static_cast<off_t>(offset), whence);
+  auto* stream = static_cast<std::FILE*>(file);
+  int64_t base = 0;
+  if (whence == SEEK_CUR) {
+    base = platform::StreamOffset(stream);
+  } else if (whence == SEEK_END) {
+    const auto size = platform::StreamFileSize(stream);
+    base = size && *size <= uint64_t{INT64_MAX} ? static_cast<int64_t>(*size) : -1;
+  } else if (whence != SEEK_SET) {
+    return -1;
+  }
+  if (base < 0 || offset < -base || offset > INT64_MAX - base) return -1;
+  return platform::SeekStream(stream, static_cast<uint64_t>(base + offset)) ? 0 : -1;
 }
 int CloseFile(void* file) {
   return std::fclose(static_cast<std::FILE*>(file));
 }
 long TellInFile(void* file) {
-  return static_cast<long>(ftello(static_cast<std::FILE*>(file)));
+  return static_cast<long>(platform::StreamOffset(static_cast<std::FILE*>(file)));
 }
 
 constexpr ov_callbacks kFileCallbacks = {ReadFromFile, SeekInFile, CloseFile, TellInFile};
@@ -170,7 +184,7 @@ FilePointer OpenSong(const std::string& path, platform::FileIdentity* identity,
   FilePointer file(platform::OpenRegularFileStream(path, platform::FileAccess::kRead, error),
                    std::fclose);
   if (file == nullptr) return file;
-  auto read = platform::ReadFileIdentity(fileno(file.get()), path, error);
+  auto read = platform::ReadFileIdentity(platform::StreamDescriptor(file.get()), path, error);
   if (!read || !platform::MayReplaceInPlace(path, *read, error)) {
     return FilePointer(nullptr, std::fclose);
   }

@@ -2,9 +2,9 @@
 //
 // Post may be called from any thread; the work runs later on the thread that created the
 // queue, in the order posted, from that thread's event loop. The handoff is a mutex-guarded
-// list plus a self-pipe watched by a QSocketNotifier, so no Qt object or Qt-owned allocation
-// crosses threads: everything the two threads share is guarded by the mutex, which keeps the
-// thread-sanitizer build able to see the ordering.
+// list plus a platform::WakeUpSignal watched by a QSocketNotifier, so no Qt object or Qt-owned
+// allocation crosses threads: everything the two threads share is guarded by the mutex, which
+// keeps the thread-sanitizer build able to see the ordering.
 //
 // Work still queued when the queue is destroyed is dropped without running. Destroy the queue
 // only after every thread that posts to it has stopped.
@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/WakeUpSignal.h"
+
 class QSocketNotifier;
 
 namespace veltro::ui {
@@ -24,7 +26,7 @@ class UiThreadQueue : public QObject {
   Q_OBJECT
 
  public:
-  // UI thread. Throws std::system_error if the wake-up pipe cannot be created.
+  // UI thread. Throws std::system_error if the wake-up signal cannot be created.
   explicit UiThreadQueue(QObject* parent = nullptr);
   ~UiThreadQueue() override;
   UiThreadQueue(const UiThreadQueue&) = delete;
@@ -36,13 +38,10 @@ class UiThreadQueue : public QObject {
   void RunPending();
 
  private:
-  void Wake();
-  void ClearWake();
-
   std::mutex mutex_;
   std::deque<std::function<void()>> pending_;  // guarded by mutex_
-  int readEnd_ = -1;
-  int writeEnd_ = -1;
+  // Declared before the notifier that watches it, so that it closes after the notifier is gone.
+  platform::WakeUpSignal wake_;
   std::unique_ptr<QSocketNotifier> notifier_;
 };
 

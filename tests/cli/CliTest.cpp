@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/ShellRun.h"
 #include "support/Fixtures.h"
+#include "support/ShellRun.h"
 #include "support/TempDir.h"
 
 namespace veltro::testing {
@@ -46,7 +46,7 @@ std::string LastLine(const std::string& text) {
 
 class CliTest : public ::testing::Test {
  protected:
-  TempDir dir;
+  TempDir dir_;
 };
 
 TEST_F(CliTest, DevicesListsNullOutputLast) {
@@ -59,9 +59,9 @@ TEST_F(CliTest, DevicesListsNullOutputLast) {
 }
 
 TEST_F(CliTest, PlaysWavAndOggToTheEndOnNullOutput) {
-  const std::string wav = dir.File("three seconds.wav");
+  const std::string wav = dir_.File("three seconds.wav");
   WriteBytes(wav, MakeWav(PcmLayout(2, 44100), Pcm16Bytes(MusicLike(44100, 3.0, 2))));
-  const std::string ogg = dir.File("three.OGG");
+  const std::string ogg = dir_.File("three.OGG");
   ASSERT_TRUE(WriteOgg(ogg, MusicLike(44100, 3.0, 2), 2, 44100));
   for (const std::string& song : {wav, ogg}) {
     const RunResult run = RunCli("play '" + song + "' --device null");
@@ -78,7 +78,7 @@ TEST_F(CliTest, PlaysWavAndOggToTheEndOnNullOutput) {
 }
 
 TEST_F(CliTest, PlaysWithMastertempoPitchAndStart) {
-  const std::string wav = dir.File("song.wav");
+  const std::string wav = dir_.File("song.wav");
   WriteBytes(wav, MakeWav(PcmLayout(1, 22050), Pcm16Bytes(Sine(440, 22050, 3.0, 1))));
   const RunResult run =
       RunCli("play " + wav + " --device null --pitch -30 --mastertempo --start 150");
@@ -89,7 +89,7 @@ TEST_F(CliTest, PlaysWithMastertempoPitchAndStart) {
 // ALSA's "null" PCM as the default device gives PortAudio a real output stream to drive on a
 // machine without sound hardware: the whole path through a PortAudio callback is exercised.
 TEST_F(CliTest, PlaysOnAPortAudioDevice) {
-  const std::string config = dir.File("asound.conf");
+  const std::string config = dir_.File("asound.conf");
   WriteBytes(config,
              "</usr/share/alsa/alsa.conf>\npcm.!default { type null }\n"
              "ctl.!default { type hw card 0 }\n");
@@ -99,7 +99,7 @@ TEST_F(CliTest, PlaysOnAPortAudioDevice) {
   if (line == std::string::npos || line < 38) GTEST_SKIP() << "no ALSA host API here";
   const std::string guid = devices.output.substr(line - 38, 38);
 
-  const std::string wav = dir.File("song.wav");
+  const std::string wav = dir_.File("song.wav");
   WriteBytes(wav, MakeWav(PcmLayout(2, 44100), Pcm16Bytes(MusicLike(44100, 1.5, 2))));
   const RunResult run = RunCli("play " + wav + " --device '" + guid + "'", env);
   EXPECT_EQ(run.status, 0) << run.output;
@@ -107,17 +107,17 @@ TEST_F(CliTest, PlaysOnAPortAudioDevice) {
 }
 
 TEST_F(CliTest, RefusesWhatItCannotPlayWithOneLine) {
-  const std::string garbage = dir.File("noise.wav");
+  const std::string garbage = dir_.File("noise.wav");
   WriteBytes(garbage, std::string(4000, '\x55'));
-  const std::string text = dir.File("notes.txt");
+  const std::string text = dir_.File("notes.txt");
   WriteBytes(text, "not a song");
-  const std::string fifo = dir.File("x.mp3");  // no writer: opening it must not wait
+  const std::string fifo = dir_.File("x.mp3");  // no writer: opening it must not wait
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   struct Case {
     std::string arguments;
     std::string expected;
   } cases[] = {
-      {"play " + dir.File("missing.ogg") + " --device null", "cannot play"},
+      {"play " + dir_.File("missing.ogg") + " --device null", "cannot play"},
       {"play " + garbage + " --device null", "not a WAV file"},
       {"play " + text + " --device null", "unsupported file type"},
       {"play " + garbage + " --device {00000000-0000-0000-0000-000000000000}",

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/ShellRun.h"
 #include "media/modules/FrameworkDecoding.h"
 #include "media/mpeg/MpegTestData.h"
+#include "support/ShellRun.h"
 #include "support/TempDir.h"
 
 namespace veltro::cli {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "cli/ShellRun.h"
 #include "media/modules/FrameworkDecoding.h"
 #include "support/Fixtures.h"
 #include "support/Mp3Encoder.h"
+#include "support/ShellRun.h"
 #include "support/TempDir.h"
 
 namespace veltro::cli {

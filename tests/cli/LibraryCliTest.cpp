@@ -8,9 +8,9 @@
 #include <initializer_list>
 #include <string>
 
-#include "cli/ShellRun.h"
 #include "library/SongDatabase.h"
 #include "library/SongRecord.h"
+#include "support/ShellRun.h"
 #include "support/TempDir.h"
 
 namespace veltro::cli {
@@ -69,24 +69,24 @@ class LibraryCliTest : public ::testing::Test {
   // Runs veltro-cli library with `arguments` in `folder` (the library's folder by default).
   // `prefix` goes before the program (a time limit, say).
   RunResult Run(const std::string& arguments, const std::string& prefix = "") {
-    return RunIn(dir.Path(), arguments, prefix);
+    return RunIn(dir_.Path(), arguments, prefix);
   }
   RunResult RunIn(const std::filesystem::path& folder, const std::string& arguments,
                   const std::string& prefix = "") {
-    const std::string errors = scratch.File("stderr");
+    const std::string errors = scratch_.File("stderr");
     const std::string command = "cd '" + folder.string() + "' && " + prefix + VELTRO_CLI +
                                 " library " + arguments + " 2>'" + errors + "'";
     const testing::ShellRun run = testing::RunShell(command);
     return RunResult{run.status, run.output, ReadBytes(errors)};
   }
-  std::string IndexFile(const char* name) const { return dir.File(std::string("Data/") + name); }
+  std::string IndexFile(const char* name) const { return dir_.File(std::string("Data/") + name); }
 
-  TempDir dir;
-  TempDir scratch;  // holds the captured standard error, outside the library's folder
+  TempDir dir_;
+  TempDir scratch_;  // holds the captured standard error, outside the library's folder
 };
 
 TEST_F(LibraryCliTest, ListsWindowsOfEachOrder) {
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   const RunResult artist = Run("list --from 1 --count 2");
   EXPECT_EQ(artist.status, 0) << artist.err;
   EXPECT_EQ(artist.out, Row(1, 0) + Row(2, 4));
@@ -104,7 +104,7 @@ TEST_F(LibraryCliTest, ListsWindowsOfEachOrder) {
 }
 
 TEST_F(LibraryCliTest, FindJumpsToThePrefixAndSaysWhenNothingMatches) {
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   EXPECT_EQ(Run("find artist b").out, Row(1, 0));
   EXPECT_EQ(Run("find artist 'the b'").out, Row(3, 2));
   EXPECT_EQ(Run("find songname pea").out, Row(2, 3));
@@ -125,7 +125,7 @@ TEST_F(LibraryCliTest, FindJumpsToThePrefixAndSaysWhenNothingMatches) {
 }
 
 TEST_F(LibraryCliTest, SearchPrintsMatchesInPathOrderWithTheirRecordNumbers) {
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   EXPECT_EQ(Run("search '*beatles*' '' '' ''").out, "2 results\n" + Row(0, 0) + Row(1, 2));
   EXPECT_EQ(Run("search '' '' '' '196*'").out, "3 results\n" + Row(0, 0) + Row(1, 2) + Row(2, 3));
   EXPECT_EQ(Run("search beatles '' rock ''").out, "1 results\n" + Row(0, 0));
@@ -134,8 +134,8 @@ TEST_F(LibraryCliTest, SearchPrintsMatchesInPathOrderWithTheirRecordNumbers) {
 
 // Paths that differ only in letter case sort side by side; each result names its own record.
 TEST_F(LibraryCliTest, SearchTellsPathsApartThatDifferOnlyInCase) {
-  WriteLibrary(dir.Path(), {MakeRecord("Two", "Lower", "", "", "/x/song.MP3", 1000),
-                            MakeRecord("One", "Upper", "", "", "/x/Song.MP3", 2000)});
+  WriteLibrary(dir_.Path(), {MakeRecord("Two", "Lower", "", "", "/x/song.MP3", 1000),
+                             MakeRecord("One", "Upper", "", "", "/x/Song.MP3", 2000)});
   EXPECT_EQ(Run("search '' '' '' ''").out,
             "2 results\n0\t0\tOne\tUpper\t\t\t0:02\t/x/Song.MP3\n"
             "1\t1\tTwo\tLower\t\t\t0:01\t/x/song.MP3\n");
@@ -145,14 +145,14 @@ TEST_F(LibraryCliTest, SearchTellsPathsApartThatDifferOnlyInCase) {
 // A record file out of path order (damaged, or written by another program): each result
 // still names the record it came from.
 TEST_F(LibraryCliTest, SearchNamesEachResultsRecordWhenRecordsAreOutOfPathOrder) {
-  std::filesystem::create_directory(dir.Path() / "Data");
+  std::filesystem::create_directory(dir_.Path() / "Data");
   const SongRecord songs[] = {MakeRecord("C", "c", "", "", "/m/c.mp3", 1000),
                               MakeRecord("A", "a", "", "", "/m/a.mp3", 1000),
                               MakeRecord("B", "b", "", "", "/m/b.mp3", 1000)};
   const library::DatabaseHeader header{1, 3};
   std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
   bytes.append(reinterpret_cast<const char*>(songs), sizeof songs);
-  WriteBytes(dir.File("Data/Data.ndb"), bytes);
+  WriteBytes(dir_.File("Data/Data.ndb"), bytes);
   const RunResult all = Run("search '' '' '' ''");
   EXPECT_EQ(all.status, 0) << all.err;
   EXPECT_EQ(all.out,
@@ -162,7 +162,7 @@ TEST_F(LibraryCliTest, SearchNamesEachResultsRecordWhenRecordsAreOutOfPathOrder)
 }
 
 TEST_F(LibraryCliTest, StatsRebuildsAMissingIndexAsStartUpDoes) {
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   const std::string artistIndex = ReadBytes(IndexFile("a.ndx"));
   const std::string consistent = "records: 5\nformat word: 1\nwritable: yes\nindexes: consistent\n";
   EXPECT_EQ(Run("stats").out, consistent);
@@ -180,7 +180,7 @@ TEST_F(LibraryCliTest, StatsRebuildsAMissingIndexAsStartUpDoes) {
 }
 
 TEST_F(LibraryCliTest, CheckNamesTheDamagedIndexAndChangesNothing) {
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   const RunResult good = Run("check");
   EXPECT_EQ(good.status, 0);
   EXPECT_EQ(good.out, "library consistent: 5 records\n");
@@ -193,7 +193,7 @@ TEST_F(LibraryCliTest, CheckNamesTheDamagedIndexAndChangesNothing) {
   EXPECT_NE(badKey.out.find("a.ndx"), std::string::npos) << badKey.out;
   EXPECT_EQ(ReadBytes(IndexFile("a.ndx")), artistIndex);  // not repaired by the check
 
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   const std::string yearIndex = ReadBytes(IndexFile("y.ndx"));
   WriteBytes(IndexFile("y.ndx"), yearIndex.substr(0, 3 * sizeof(YearIndexEntry)));
   const RunResult shortIndex = Run("check");
@@ -205,8 +205,8 @@ TEST_F(LibraryCliTest, CheckNamesTheDamagedIndexAndChangesNothing) {
 
 // The record file is created by the program, never by a command that only reads.
 TEST_F(LibraryCliTest, ReaderCommandsNeverCreateTheRecordFile) {
-  std::filesystem::create_directory(dir.Path() / "Data");
-  const std::string data = std::filesystem::canonical(dir.Path()).string() + "/Data/Data.ndb";
+  std::filesystem::create_directory(dir_.Path() / "Data");
+  const std::string data = std::filesystem::canonical(dir_.Path()).string() + "/Data/Data.ndb";
   for (const char* command : {"stats", "list", "find artist a", "search a b c d"}) {
     const RunResult run = Run(command);
     EXPECT_EQ(run.status, 1) << command;
@@ -216,9 +216,9 @@ TEST_F(LibraryCliTest, ReaderCommandsNeverCreateTheRecordFile) {
   const RunResult check = Run("check");
   EXPECT_EQ(check.status, 1);
   EXPECT_EQ(check.out, "Data.ndb: missing\n");
-  EXPECT_TRUE(std::filesystem::is_empty(dir.Path() / "Data"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.Path() / "Data"));
 
-  WriteLibrary(dir.Path(), {});
+  WriteLibrary(dir_.Path(), {});
   const RunResult find = Run("find artist a");
   EXPECT_EQ(find.status, 1);
   EXPECT_EQ(find.err, "veltro-cli: library is empty\n");
@@ -249,7 +249,7 @@ TEST_F(LibraryCliTest, SpecialFilesInPlaceOfLibraryFilesAreReportedNotWaitedOn) 
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.file) + ", " + c.command);
-    WriteSongs(dir.Path());
+    WriteSongs(dir_.Path());
     const std::string path = IndexFile(c.file);
     std::filesystem::remove(path);
     if (c.kind == Kind::kFifo) {
@@ -273,7 +273,7 @@ TEST_F(LibraryCliTest, SpecialFilesInPlaceOfLibraryFilesAreReportedNotWaitedOn) 
 // Indexes that hold more entries than Data.ndb has records do not index it, whatever the
 // first entries say: an emptied record file beside full indexes is not a consistent library.
 TEST_F(LibraryCliTest, CheckReportsIndexesWithMoreEntriesThanRecords) {
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   WriteBytes(IndexFile("y.ndx"), ReadBytes(IndexFile("y.ndx")) + std::string(12, '\0'));
   const RunResult extra = Run("check");
   EXPECT_EQ(extra.status, 1);
@@ -292,7 +292,7 @@ TEST_F(LibraryCliTest, CheckReportsIndexesWithMoreEntriesThanRecords) {
 // stats reports the state of the library: when the rebuilt indexes could not be saved, it
 // must not exit as if all were well.
 TEST_F(LibraryCliTest, StatsFailsWhenTheRebuiltIndexesCannotBeWritten) {
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   std::filesystem::remove(IndexFile("a.ndx"));
   std::filesystem::create_directory(IndexFile("a.ndx"));
   const RunResult stats = Run("stats");
@@ -303,16 +303,16 @@ TEST_F(LibraryCliTest, StatsFailsWhenTheRebuiltIndexesCannotBeWritten) {
 
 TEST_F(LibraryCliTest, RefusesWithoutALibraryOrWithBadArguments) {
   const std::string expected =
-      "veltro-cli: no library here: " + std::filesystem::canonical(dir.Path()).string() +
+      "veltro-cli: no library here: " + std::filesystem::canonical(dir_.Path()).string() +
       "/Data does not exist\n";
   for (const char* command : {"stats", "list", "check", "find artist a", "search a b c d"}) {
     const RunResult run = Run(command);
     EXPECT_EQ(run.status, 1) << command;
     EXPECT_EQ(run.err, expected) << command;
   }
-  EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.Path()));
 
-  WriteSongs(dir.Path());
+  WriteSongs(dir_.Path());
   for (const char* command : {"list --order colour", "list --from -1", "list --count", "list 3",
                               "find path a", "find artist", "search a b c", "stats now", "bogus"}) {
     const RunResult run = Run(command);

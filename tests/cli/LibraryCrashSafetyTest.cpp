@@ -18,8 +18,8 @@
 #include <thread>
 #include <vector>
 
-#include "cli/ShellRun.h"
 #include "library/SongDatabase.h"
+#include "support/ShellRun.h"
 #include "support/TempDir.h"
 
 namespace veltro::library {

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/ShellRun.h"
 #include "support/Fixtures.h"
 #include "support/Mp3Encoder.h"
+#include "support/ShellRun.h"
 #include "support/TempDir.h"
 #include "tags/Id3Tag.h"
 
@@ -38,21 +38,21 @@ class TagsCliTest : public ::testing::Test {
  protected:
   // Runs veltro-cli tags with `arguments` (already quoted for the shell).
   RunResult Run(const std::string& arguments) {
-    const std::string errors = scratch.File("stderr");
+    const std::string errors = scratch_.File("stderr");
     const testing::ShellRun run =
         testing::RunShell(std::string(VELTRO_CLI) + " tags " + arguments + " 2>'" + errors + "'");
     return RunResult{run.status, run.output, ReadBytes(errors)};
   }
   std::string Song(const std::string& name) {
-    const std::string path = dir.File(name);
-    WriteBytes(path, audio);
+    const std::string path = dir_.File(name);
+    WriteBytes(path, audio_);
     return path;
   }
   static std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-  TempDir dir;
-  TempDir scratch;
-  const std::string audio = Mp3Audio();
+  TempDir dir_;
+  TempDir scratch_;
+  const std::string audio_ = Mp3Audio();
 };
 
 TEST_F(TagsCliTest, Mp3WriteStoresTheTagAndReadShowsWhatTheLibraryTakes) {
@@ -63,11 +63,11 @@ TEST_F(TagsCliTest, Mp3WriteStoresTheTagAndReadShowsWhatTheLibraryTakes) {
   ASSERT_EQ(write.status, 0) << write.err;
   EXPECT_EQ(write.out, "");
   const std::string file = ReadBytes(path);
-  ASSERT_EQ(file.size(), audio.size() + 128);
-  EXPECT_EQ(file.substr(0, audio.size()), audio);
-  EXPECT_EQ(file.substr(audio.size() + 33, 30),
+  ASSERT_EQ(file.size(), audio_.size() + 128);
+  EXPECT_EQ(file.substr(0, audio_.size()), audio_);
+  EXPECT_EQ(file.substr(audio_.size() + 33, 30),
             "M\xF6tley Cr\xFC" + std::string("e") + std::string(19, ' '));
-  EXPECT_EQ(file.substr(audio.size() + 97, 30), "Heavy Meta" + std::string(20, ' '))
+  EXPECT_EQ(file.substr(audio_.size() + 97, 30), "Heavy Meta" + std::string(20, ' '))
       << "the genre is cut to the library's 10 bytes";
 
   const RunResult read = Run("read " + Quoted(path));
@@ -87,7 +87,7 @@ TEST_F(TagsCliTest, OptionsLeftOutKeepWhatTheSongHolds) {
   file.replace(file.size() - 35, 4, "2001");
   EXPECT_TRUE(ReadBytes(mp3) == file) << "only the year field changes";
 
-  const std::string ogg = dir.File("song.ogg");
+  const std::string ogg = dir_.File("song.ogg");
   ASSERT_TRUE(testing::WriteOgg(ogg, testing::Sine(440, 44100, 1.5, 1), 1, 44100));
   ASSERT_EQ(Run("write " + Quoted(ogg) + " --artist A --title T").status, 0);
   ASSERT_EQ(Run("write " + Quoted(ogg) + " --year 2001").status, 0);
@@ -110,12 +110,12 @@ TEST_F(TagsCliTest, Mp3WithoutTagReadsAsNoTag) {
   const RunResult read = Run("read " + Quoted(Song("plain.mp3")));
   EXPECT_EQ(read.status, 0) << read.err;
   EXPECT_EQ(read.out, "no tag\n");
-  WriteBytes(dir.File("tiny.mp3"), "ID3");
-  EXPECT_EQ(Run("read " + Quoted(dir.File("tiny.mp3"))).out, "no tag\n");
+  WriteBytes(dir_.File("tiny.mp3"), "ID3");
+  EXPECT_EQ(Run("read " + Quoted(dir_.File("tiny.mp3"))).out, "no tag\n");
 }
 
 TEST_F(TagsCliTest, OggWriteThenReadShowsTheCommentsAndLength) {
-  const std::string path = dir.File("Song.OGG");
+  const std::string path = dir_.File("Song.OGG");
   ASSERT_TRUE(testing::WriteOgg(path, testing::Sine(440, 44100, 2.5, 2), 2, 44100));
   const RunResult write = Run("write " + Quoted(path) +
                               " --artist Björk --title 'Army of Me' --genre Electronic"
@@ -131,13 +131,13 @@ TEST_F(TagsCliTest, OggWriteThenReadShowsTheCommentsAndLength) {
 
 TEST_F(TagsCliTest, OtherFilesAreNeitherReadNorWritten) {
   for (const std::string name : {"song.wav", "song.mp3x", "mp3", "album.mp3.d/song"}) {
-    std::filesystem::create_directories(std::filesystem::path(dir.File(name)).parent_path());
+    std::filesystem::create_directories(std::filesystem::path(dir_.File(name)).parent_path());
     const std::string path = Song(name);
     const RunResult write = Run("write " + Quoted(path) + " --artist A");
     EXPECT_EQ(write.status, 1) << name;
     EXPECT_EQ(write.out, "") << name;
     EXPECT_NE(write.err.find("veltro-cli: "), std::string::npos) << name;
-    EXPECT_EQ(ReadBytes(path), audio) << name;
+    EXPECT_EQ(ReadBytes(path), audio_) << name;
     EXPECT_EQ(Run("read " + Quoted(path)).status, 1) << name;
   }
   const std::string fakeOgg = Song("fake.ogg");
@@ -145,11 +145,11 @@ TEST_F(TagsCliTest, OtherFilesAreNeitherReadNorWritten) {
   EXPECT_EQ(read.status, 1);
   EXPECT_EQ(read.out, "");
   EXPECT_EQ(Run("write " + Quoted(fakeOgg) + " --artist A").status, 1);
-  EXPECT_EQ(ReadBytes(fakeOgg), audio);
+  EXPECT_EQ(ReadBytes(fakeOgg), audio_);
 }
 
 TEST_F(TagsCliTest, MissingFilesAndFoldersFailWithOneLine) {
-  const std::string missing = dir.File("missing.mp3");
+  const std::string missing = dir_.File("missing.mp3");
   const RunResult read = Run("read " + Quoted(missing));
   EXPECT_EQ(read.status, 1);
   EXPECT_EQ(read.out, "");
@@ -158,9 +158,9 @@ TEST_F(TagsCliTest, MissingFilesAndFoldersFailWithOneLine) {
   EXPECT_EQ(write.status, 1);
   EXPECT_EQ(std::count(write.err.begin(), write.err.end(), '\n'), 1) << write.err;
   EXPECT_FALSE(std::filesystem::exists(missing));
-  std::filesystem::create_directory(dir.File("folder.mp3"));
-  EXPECT_EQ(Run("read " + Quoted(dir.File("folder.mp3"))).status, 1);
-  EXPECT_EQ(Run("write " + Quoted(dir.File("folder.mp3")) + " --year 1").status, 1);
+  std::filesystem::create_directory(dir_.File("folder.mp3"));
+  EXPECT_EQ(Run("read " + Quoted(dir_.File("folder.mp3"))).status, 1);
+  EXPECT_EQ(Run("write " + Quoted(dir_.File("folder.mp3")) + " --year 1").status, 1);
 }
 
 TEST_F(TagsCliTest, BadCommandLinesAreUsageErrorsThatWriteNothing) {
@@ -182,7 +182,7 @@ TEST_F(TagsCliTest, BadCommandLinesAreUsageErrorsThatWriteNothing) {
     EXPECT_EQ(run.out, "") << arguments;
     EXPECT_NE(run.err.find("usage:"), std::string::npos) << arguments;
   }
-  EXPECT_EQ(ReadBytes(dir.File("song.mp3")), audio);
+  EXPECT_EQ(ReadBytes(dir_.File("song.mp3")), audio_);
 }
 
 }  // namespace

@@ -63,17 +63,17 @@ class RecordingView : public DeckView {
 struct ManualTimers {
   class Timer : public DeckTimer {
    public:
-    explicit Timer(ManualTimers& timers) : owner(timers) {}
+    explicit Timer(ManualTimers& timers) : owner_(timers) {}
     bool Start(std::function<void()> callback) override {
-      if (owner.refuseStart) return false;
-      owner.tick = std::move(callback);
-      ++owner.starts;
+      if (owner_.refuseStart) return false;
+      owner_.tick = std::move(callback);
+      ++owner_.starts;
       return true;
     }
-    void Stop() override { owner.tick = nullptr; }
+    void Stop() override { owner_.tick = nullptr; }
 
    private:
-    ManualTimers& owner;
+    ManualTimers& owner_;
   };
   DeckTimerFactory Factory() {
     return [this]() -> std::unique_ptr<DeckTimer> {

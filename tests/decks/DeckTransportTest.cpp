@@ -13,10 +13,10 @@ class DeckTransportTest : public DeckTest {
   // A library of a 3 s song (cue at 1.50 s), a 2 s song and a song whose file is missing.
   void SetUp() override {
     DeckTest::SetUp();
-    songA = WriteSong("a.wav", 3.0);
-    songB = WriteSong("b.wav", 2.0);
-    MakeLibrary({{"Artist A", "Title A", "Rock", "1999", songA, 150, 3000},
-                 {"Artist B", "Title B", "Pop", "2001", songB, 40, 2000},
+    songA_ = WriteSong("a.wav", 3.0);
+    songB_ = WriteSong("b.wav", 2.0);
+    MakeLibrary({{"Artist A", "Title A", "Rock", "1999", songA_, 150, 3000},
+                 {"Artist B", "Title B", "Pop", "2001", songB_, 40, 2000},
                  {"Gone", "Missing", "Pop", "2001", dir.File("missing.wav"), 0, 0}});
   }
   DeckTransport& LoadedDeck(DeckSettings settings = {}) {
@@ -44,12 +44,12 @@ class DeckTransportTest : public DeckTest {
   }
   // Data.ndb as the test wrote it, with the cue positions of the records given.
   std::string LibraryBytesWithCues(uint32_t cueA, uint32_t cueB) {
-    return library::DataFileBytes({{"Artist A", "Title A", "Rock", "1999", songA, cueA, 3000},
-                                   {"Artist B", "Title B", "Pop", "2001", songB, cueB, 2000},
+    return library::DataFileBytes({{"Artist A", "Title A", "Rock", "1999", songA_, cueA, 3000},
+                                   {"Artist B", "Title B", "Pop", "2001", songB_, cueB, 2000},
                                    {"Gone", "Missing", "Pop", "2001", dir.File("missing.wav"), 0, 0}});
   }
   std::string LibraryBytesOnDisk() { return testing::ReadBytes((dir.Path() / "Data" / "Data.ndb").string()); }
-  std::string songA, songB;
+  std::string songA_, songB_;
 };
 
 TEST_F(DeckTransportTest, BeforeTheFirstLoadEveryTransportControlWaits) {
@@ -116,12 +116,12 @@ TEST_F(DeckTransportTest, LoadsAreIgnoredWhilePlayingOrSeeking) {
   d.PressPlay();
   db->SetCurrent(1);
   d.LoadFromLibrary();
-  d.DropFiles({songB});
+  d.DropFiles({songB_});
   EXPECT_EQ(d.State(), DeckState::kPlaying);
   EXPECT_EQ(view.artist, "Artist A");
   d.PositionSlider(ScrollAction::kLineIncrease);
   d.LoadFromLibrary();
-  d.DropFiles({songB});
+  d.DropFiles({songB_});
   EXPECT_EQ(d.State(), DeckState::kSeeking);
   EXPECT_EQ(view.range, 300);
   d.PressPlay();
@@ -154,10 +154,10 @@ TEST_F(DeckTransportTest, DroppedSongsLoadByExtensionFirstFileOnly) {
   EXPECT_GE(view.range, 99);
   EXPECT_LE(view.range, 106);
   // Dropping never applies Cue-Load; a dropped file the library holds brings its record.
-  d.DropFiles({songA});
+  d.DropFiles({songA_});
   EXPECT_EQ(view.range, 300);
   EXPECT_EQ(view.position, 0);
-  EXPECT_EQ(library::FieldText(d.Song().path), songA);
+  EXPECT_EQ(library::FieldText(d.Song().path), songA_);
   EXPECT_EQ(d.Song().cuePosition, 150u);
   EXPECT_TRUE(view.warnings.empty());
 }
@@ -324,7 +324,7 @@ TEST_F(DeckTransportTest, ANewCueGoesToTheDecksOwnRecordWhereverTheSelectionMove
   EXPECT_EQ(view.status, "cued");
 
   // A dropped song the library holds keeps its cue there too.
-  d.DropFiles({songB});
+  d.DropFiles({songB_});
   EXPECT_EQ(d.Song().cuePosition, 40u);
   d.PositionSlider(ScrollAction::kThumbPosition, 90);
   d.PressCue();

@@ -21,19 +21,19 @@ class UiQueue {
  public:
   void Post(std::function<void()> work) {
     {
-      std::lock_guard lock(mutex);
-      queue.push_back(std::move(work));
+      std::lock_guard lock(mutex_);
+      queue_.push_back(std::move(work));
     }
-    wake.notify_one();
+    wake_.notify_one();
   }
   // Runs what arrives within `wait`; returns how many were run.
   int RunFor(std::chrono::milliseconds wait) {
-    std::unique_lock lock(mutex);
-    wake.wait_for(lock, wait, [this] { return !queue.empty(); });
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, wait, [this] { return !queue_.empty(); });
     int ran = 0;
-    while (!queue.empty()) {
-      auto work = std::move(queue.front());
-      queue.pop_front();
+    while (!queue_.empty()) {
+      auto work = std::move(queue_.front());
+      queue_.pop_front();
       lock.unlock();
       work();
       ++ran;
@@ -43,9 +43,9 @@ class UiQueue {
   }
 
  private:
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::deque<std::function<void()>> queue;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<std::function<void()>> queue_;
 };
 
 TEST(DeckTransportThreaded, PlaysToTheEndOnTheRealTimerWithControlsChangingMeanwhile) {

@@ -1,6 +1,7 @@
 // OggDecoder against files encoded in the test, compared with a plain libvorbisfile decode.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <vorbis/vorbisfile.h>
 
 #include <cstring>
 

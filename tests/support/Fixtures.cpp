@@ -133,73 +133,105 @@ std::string LoudListChunk(uint32_t bytes) {
   return out;
 }
 
-bool WriteOgg(const std::string& path, const std::vector<int16_t>& samples, int channels,
-              uint32_t rateHz, float quality) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return false;
-  vorbis_info info;
-  vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, channels, static_cast<long>(rateHz), quality) != 0) {
+namespace {
+
+void AppendPage(std::string& out, const ogg_page& page) {
+  out.append(reinterpret_cast<const char*>(page.header), static_cast<size_t>(page.header_len));
+  out.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
+}
+
+// The encoder's state from headers to the end of the stream.
+struct OggEncoder {
+  vorbis_info info{};
+  vorbis_comment comment{};
+  vorbis_dsp_state dsp{};
+  vorbis_block block{};
+  ogg_stream_state stream{};
+  std::string out;
+
+  ~OggEncoder() {
+    ogg_stream_clear(&stream);
+    vorbis_block_clear(&block);
+    vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
     vorbis_info_clear(&info);
-    std::fclose(file);
-    return false;
   }
-  vorbis_comment comment;
-  vorbis_comment_init(&comment);
-  vorbis_dsp_state dsp;
-  vorbis_block block;
-  vorbis_analysis_init(&dsp, &info);
-  vorbis_block_init(&dsp, &block);
-  ogg_stream_state stream;
-  ogg_stream_init(&stream, 1);
-  ogg_packet header, headerComment, headerCode;
-  vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
-  ogg_stream_packetin(&stream, &header);
-  ogg_stream_packetin(&stream, &headerComment);
-  ogg_stream_packetin(&stream, &headerCode);
-  ogg_page page;
-  while (ogg_stream_flush(&stream, &page) != 0) {
-    std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), file);
-    std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), file);
+
+  // The three header packets, each on pages of their own.
+  void WriteHeaders(int serial) {
+    vorbis_analysis_init(&dsp, &info);
+    vorbis_block_init(&dsp, &block);
+    ogg_stream_init(&stream, serial);
+    ogg_packet header, headerComment, headerCode;
+    vorbis_analysis_headerout(&dsp, &comment, &header, &headerComment, &headerCode);
+    ogg_stream_packetin(&stream, &header);
+    ogg_stream_packetin(&stream, &headerComment);
+    ogg_stream_packetin(&stream, &headerCode);
+    Flush();
   }
-  const size_t frames = samples.size() / static_cast<size_t>(channels);
-  constexpr size_t kChunk = 1024;
-  bool endOfStream = false;
-  for (size_t start = 0; !endOfStream;) {
-    const size_t count = std::min(kChunk, frames - start);
-    if (count == 0) {
-      vorbis_analysis_wrote(&dsp, 0);
-    } else {
-      float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(count));
-      for (size_t i = 0; i < count; ++i) {
-        for (int c = 0; c < channels; ++c) {
-          buffer[c][i] = samples[(start + i) * static_cast<size_t>(channels) + c] / 32768.0f;
-        }
-      }
-      vorbis_analysis_wrote(&dsp, static_cast<int>(count));
-      start += count;
-    }
+
+  // Hands the finished packets to the stream and writes the full pages.
+  void Drain() {
     while (vorbis_analysis_blockout(&dsp, &block) == 1) {
       vorbis_analysis(&block, nullptr);
       vorbis_bitrate_addblock(&block);
       ogg_packet packet;
       while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
         ogg_stream_packetin(&stream, &packet);
-        while (!endOfStream && ogg_stream_pageout(&stream, &page) != 0) {
-          std::fwrite(page.header, 1, static_cast<size_t>(page.header_len), file);
-          std::fwrite(page.body, 1, static_cast<size_t>(page.body_len), file);
-          if (ogg_page_eos(&page) != 0) endOfStream = true;
-        }
+        ogg_page page;
+        while (ogg_stream_pageout(&stream, &page) != 0) AppendPage(out, page);
       }
     }
   }
+
+  void Flush() {
+    ogg_page page;
+    while (ogg_stream_flush(&stream, &page) != 0) AppendPage(out, page);
+  }
+};
+
+}  // namespace
+
+std::string EncodeOggVorbis(const std::vector<int16_t>& samples, int channels, uint32_t rateHz,
+                            const std::vector<std::string>& comments, int serial, float quality) {
+  OggEncoder encoder;
+  vorbis_info_init(&encoder.info);
+  if (vorbis_encode_init_vbr(&encoder.info, channels, static_cast<long>(rateHz), quality) != 0) {
+    return {};
+  }
+  vorbis_comment_init(&encoder.comment);
+  for (const std::string& comment : comments) {
+    vorbis_comment_add(&encoder.comment, comment.c_str());
+  }
+  encoder.WriteHeaders(serial);
+  const size_t frames = samples.size() / static_cast<size_t>(channels);
+  constexpr size_t kChunk = 1024;
+  for (size_t start = 0; start < frames; start += kChunk) {
+    const size_t count = std::min(kChunk, frames - start);
+    float** buffer = vorbis_analysis_buffer(&encoder.dsp, static_cast<int>(count));
+    for (size_t i = 0; i < count; ++i) {
+      for (int c = 0; c < channels; ++c) {
+        buffer[c][i] = samples[(start + i) * static_cast<size_t>(channels) + c] / 32768.0f;
+      }
+    }
+    vorbis_analysis_wrote(&encoder.dsp, static_cast<int>(count));
+    encoder.Drain();
+  }
+  vorbis_analysis_wrote(&encoder.dsp, 0);
+  encoder.Drain();
+  encoder.Flush();
+  return std::move(encoder.out);
+}
+
+bool WriteOgg(const std::string& path, const std::vector<int16_t>& samples, int channels,
+              uint32_t rateHz, float quality) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const std::string bytes = EncodeOggVorbis(samples, channels, rateHz, {}, 1, quality);
+  const bool written =
+      !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   std::fclose(file);
-  ogg_stream_clear(&stream);
-  vorbis_block_clear(&block);
-  vorbis_dsp_clear(&dsp);
-  vorbis_comment_clear(&comment);
-  vorbis_info_clear(&info);
-  return true;
+  return written;
 }
 
 std::vector<double> Channel(const std::vector<int16_t>& samples, int channels, int channel) {

@@ -42,8 +42,14 @@ WavLayout PcmLayout(uint16_t channels, uint32_t rateHz, uint16_t bits = 16);
 // A "LIST" chunk of `bytes` bytes of loud non-silent content.
 std::string LoudListChunk(uint32_t bytes);
 
-// Encodes interleaved 16-bit samples to an Ogg Vorbis file (VBR at `quality`, -0.1..1).
-// Returns false when the encoder refuses.
+// Encodes interleaved 16-bit samples to Ogg Vorbis bytes (VBR at `quality`, -0.1..1) whose
+// comment header holds `comments` (each "NAME=value", in order) and the encoder's vendor
+// string, in one logical stream numbered `serial`. Empty when the encoder refuses.
+std::string EncodeOggVorbis(const std::vector<int16_t>& samples, int channels, uint32_t rateHz,
+                            const std::vector<std::string>& comments = {}, int serial = 1,
+                            float quality = 0.4f);
+// The same without comments, written to the file at `path`. Returns false when the encoder
+// refuses or the file cannot be written.
 bool WriteOgg(const std::string& path, const std::vector<int16_t>& samples, int channels,
               uint32_t rateHz, float quality = 0.4f);
 

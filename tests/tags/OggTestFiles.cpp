@@ -3,7 +3,6 @@
 #define OV_EXCLUDE_STATIC_CALLBACKS
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
-#include <vorbis/vorbisenc.h>
 #include <vorbis/vorbisfile.h>
 
 #include <algorithm>
@@ -23,79 +22,7 @@ void AppendPage(std::string& out, const ogg_page& page) {
   out.append(reinterpret_cast<const char*>(page.body), static_cast<size_t>(page.body_len));
 }
 
-// The encoder's state from headers to the end of the stream.
-struct Encoder {
-  vorbis_info info{};
-  vorbis_comment comment{};
-  vorbis_dsp_state dsp{};
-  vorbis_block block{};
-  ogg_stream_state stream{};
-  std::string out;
-
-  ~Encoder() {
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-  }
-
-  // Hands the finished packets to the stream and writes the full pages.
-  void Drain() {
-    while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-      vorbis_analysis(&block, nullptr);
-      vorbis_bitrate_addblock(&block);
-      ogg_packet packet;
-      while (vorbis_bitrate_flushpacket(&dsp, &packet) != 0) {
-        ogg_stream_packetin(&stream, &packet);
-        ogg_page page;
-        while (ogg_stream_pageout(&stream, &page) != 0) AppendPage(out, page);
-      }
-    }
-  }
-};
-
 }  // namespace
-
-std::string EncodeOggVorbis(const std::vector<int16_t>& samples, int channels, uint32_t rateHz,
-                            const std::vector<std::string>& comments, int serial, float quality) {
-  Encoder encoder;
-  vorbis_info_init(&encoder.info);
-  if (vorbis_encode_init_vbr(&encoder.info, channels, static_cast<long>(rateHz), quality) != 0) {
-    return {};
-  }
-  vorbis_comment_init(&encoder.comment);
-  for (const std::string& comment : comments) {
-    vorbis_comment_add(&encoder.comment, comment.c_str());
-  }
-  vorbis_analysis_init(&encoder.dsp, &encoder.info);
-  vorbis_block_init(&encoder.dsp, &encoder.block);
-  ogg_stream_init(&encoder.stream, serial);
-  ogg_packet header, headerComment, headerCode;
-  vorbis_analysis_headerout(&encoder.dsp, &encoder.comment, &header, &headerComment, &headerCode);
-  ogg_stream_packetin(&encoder.stream, &header);
-  ogg_stream_packetin(&encoder.stream, &headerComment);
-  ogg_stream_packetin(&encoder.stream, &headerCode);
-  ogg_page page;
-  while (ogg_stream_flush(&encoder.stream, &page) != 0) AppendPage(encoder.out, page);
-  const size_t frames = samples.size() / static_cast<size_t>(channels);
-  constexpr size_t kChunk = 1024;
-  for (size_t start = 0; start < frames; start += kChunk) {
-    const size_t count = std::min(kChunk, frames - start);
-    float** buffer = vorbis_analysis_buffer(&encoder.dsp, static_cast<int>(count));
-    for (size_t i = 0; i < count; ++i) {
-      for (int c = 0; c < channels; ++c) {
-        buffer[c][i] = samples[(start + i) * static_cast<size_t>(channels) + c] / 32768.0f;
-      }
-    }
-    vorbis_analysis_wrote(&encoder.dsp, static_cast<int>(count));
-    encoder.Drain();
-  }
-  vorbis_analysis_wrote(&encoder.dsp, 0);
-  encoder.Drain();
-  while (ogg_stream_flush(&encoder.stream, &page) != 0) AppendPage(encoder.out, page);
-  return std::move(encoder.out);
-}
 
 std::string SmallSong(const std::vector<std::string>& comments, int serial) {
   constexpr uint32_t kRateHz = 22050;
@@ -245,11 +172,9 @@ VorbisfileView ReadWithVorbisfile(const std::string& bytes) {
     const long count = ov_read(&vorbisFile, buffer, sizeof buffer, 0, 2, 1, &section);
     if (count == OV_HOLE) continue;
     if (count <= 0) break;
-    for (long i = 0; i + 1 < count; i += 2) {
-      view.samples.push_back(
-          static_cast<int16_t>(static_cast<unsigned char>(buffer[i]) |
-                               (static_cast<unsigned char>(buffer[i + 1]) << 8)));
-    }
+    const std::vector<int16_t> samples =
+        SamplesFromBytes(reinterpret_cast<const uint8_t*>(buffer), static_cast<size_t>(count));
+    view.samples.insert(view.samples.end(), samples.begin(), samples.end());
   }
   ov_clear(&vorbisFile);
   return view;

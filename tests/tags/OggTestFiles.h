@@ -1,21 +1,17 @@
-// Ogg Vorbis fixtures for the comment tests, built and examined with libogg, libvorbisenc and
-// libvorbisfile (independent of the editor under test): encoding with chosen comments and
-// serial number, splitting a file into its logical streams and packets, decoding all of it.
+// Ogg Vorbis fixtures for the comment tests, built and examined with libogg and libvorbisfile
+// (independent of the editor under test), over the encoder of support/Fixtures.h: a small song
+// with chosen comments, streams of chosen packets, pages without their end-of-stream flags,
+// splitting a file into its logical streams and packets, decoding all of it.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "support/Fixtures.h"
 #include "tags/OggCommentEditor.h"
 
 namespace veltro::testing {
-
-// Encodes interleaved 16-bit samples to Ogg Vorbis bytes whose comment header holds `comments`
-// (each "NAME=value", in order) and the encoder's vendor string.
-std::string EncodeOggVorbis(const std::vector<int16_t>& samples, int channels, uint32_t rateHz,
-                            const std::vector<std::string>& comments, int serial = 1,
-                            float quality = 0.4f);
 
 // A short song (about 2.3 s of mono music-like sound at 22050 Hz) with `comments`.
 std::string SmallSong(const std::vector<std::string>& comments, int serial = 1);

@@ -56,6 +56,16 @@ inline constexpr int kMfCodecParamDownsampling = 2;
 inline constexpr int kMfCodecParamEqualizer = 4;
 inline constexpr int kMfEqualizerBytes = 64;  // 32 left bands, then 32 right bands
 
+// Bits of MfStreamInfo::changes: what the codec (or a property change) altered since the client
+// last looked.
+inline constexpr int kMfStreamChangedProperties = 1;  // stream properties, layer, mode
+inline constexpr int kMfStreamChangedFormat = 2;      // frequency, bitrate, channels, duration
+inline constexpr int kMfStreamChangedType = 4;        // the codec's output type
+// Bits of MfOutputBuffer::changes: what the output module must be told about.
+inline constexpr int kMfOutputChangedBytesPerSample = 1;
+inline constexpr int kMfOutputChangedChannels = 2;
+inline constexpr int kMfOutputChangedRateOrChannels = 4;
+
 struct MfDecoder;
 struct MfPropertyList;
 struct MfPropertyWatcher;
@@ -93,7 +103,7 @@ struct MfTimecode {
 
 // The part of the status a codec reads and fills ("stream info").
 struct MfStreamInfo {
-  int changes;     // 1 properties/layer/mode, 2 frequency/bitrate/channels/duration, 4 type
+  int changes;     // kMfStreamChanged* bits
   int durationMs;  // 0 = unknown
   int frequencyHz;
   int bitrateKbps;
@@ -109,9 +119,9 @@ struct MfStatus {
 };
 
 struct MfOutputBuffer {
-  int changes;       // 1 bytes per sample, 2 channel count, 4 sample rate or channel count changed
-  int16_t* samples;  // interleaved left, right when two channels; not owned
-  int sampleCount;   // samples per channel in this frame
+  int changes;         // kMfOutputChanged* bits
+  int16_t* samples;    // interleaved left, right when two channels; not owned
+  int sampleCount;     // samples per channel in this frame
   int bytesPerSample;  // always 2
   int channels;
   int sampleRateHz;  // of the PCM, after any down-sampling
@@ -386,6 +396,12 @@ int mf_input_send_message(MfDecoder* decoder, intptr_t a, intptr_t b, intptr_t c
 // Decodes one frame into `buffer` (room for codec->bufferSize bytes, not owned) or, when it is
 // null, into the decoder's internal buffer. The PCM and its format are in *outputBuffer.
 int mf_decode(MfDecoder* decoder, int16_t* buffer);
+
+// For codec modules: after a seek the codec may have to search past the seek offset for the next
+// frame. It then tells the framework where that frame begins, and the play time becomes the time
+// of that offset (as a seek to it would have set it), so the timecode follows the audio actually
+// decoded rather than the byte the seek landed on.
+void MfResumePlayTimeAt(MfDecoder* decoder, uint32_t byteOffset);
 
 // --- Output side -----------------------------------------------------------------------------
 int mf_output_new(MfDecoder* decoder, const char* name, int moduleId);

@@ -76,7 +76,7 @@ int CreateCodec(MfDecoder* d, MfCodecModuleRecord* record, const char* type) {
   return kMfOk;
 }
 
-// Opening step 6 to 8: select and prepare the codec for the freshly opened stream.
+// The last part of opening: select and prepare the codec for the freshly opened stream.
 int PrepareCodec(MfDecoder* d) {
   const char* type = d->input->type != nullptr ? d->input->type : "audio/unknown";
   MfCodecModuleRecord* record = PickCodecModule(d, type, d->input->name);
@@ -130,9 +130,11 @@ void SetPlayTimeFromPosition(MfDecoder* d) {
 
 void NoteFormatChanges(MfOutputBuffer* out, int bytesPerSample, int channels, int rate) {
   out->changes = 0;
-  if (out->bytesPerSample != bytesPerSample) out->changes |= 1;
-  if (out->channels != channels) out->changes |= 2 | 4;
-  if (out->sampleRateHz != rate) out->changes |= 4;
+  if (out->bytesPerSample != bytesPerSample) out->changes |= kMfOutputChangedBytesPerSample;
+  if (out->channels != channels) {
+    out->changes |= kMfOutputChangedChannels | kMfOutputChangedRateOrChannels;
+  }
+  if (out->sampleRateHz != rate) out->changes |= kMfOutputChangedRateOrChannels;
 }
 
 // The stream position (0.0 to 1.0) of a byte offset: the codec's mapping when it has one.

@@ -52,9 +52,10 @@ inline constexpr int kMfClosed = 0;
 inline constexpr int kMfOpen = 1;
 inline constexpr char kMfInternalErrorText[] = "internal error";
 
-// Notifies "internal error" with `reason` (module id 0) and returns -103.
+// Notifies "internal error" with `reason` (module id 0) and returns kMfInternalError.
 int MfInternalFailure(MfDecoder* decoder, const char* reason);
-// Input or output must exist and be in `wantedState` (-1: any state); -103 with the reason.
+// Input or output must exist and be in `wantedState` (-1: any state); kMfInternalError with the
+// reason otherwise.
 int MfCheckInput(MfDecoder* decoder, int wantedState);
 int MfCheckOutput(MfDecoder* decoder, int wantedState);
 
@@ -73,16 +74,10 @@ void MfDeleteOutputFilters(MfDecoder* decoder);
 // memory.
 int16_t* MfInternalBuffer(MfDecoder* decoder, uint32_t bytes);
 
-// Recomputes the status position from the input position (decoding step 7) and the timecode
-// from the play-time accumulator (step 8).
+// After each decoded frame: recomputes the status position from the input position, and the
+// timecode from the play-time accumulator.
 void MfUpdatePosition(MfDecoder* decoder);
 void MfUpdateTimecode(MfDecoder* decoder);
-
-// After a seek the codec may have to search past the seek offset for the next frame. It then
-// tells the framework where that frame begins, and the play time becomes the time of that
-// offset (as a seek to it would have set it), so the timecode follows the audio actually
-// decoded rather than the byte the seek landed on.
-void MfResumePlayTimeAt(MfDecoder* decoder, uint32_t byteOffset);
 
 // The decoder services 1 to 3.
 int MfServiceRead(MfDecoder* decoder, void* buffer, uint32_t size);

@@ -62,7 +62,7 @@ MfPropertyList* StreamList(MfDecoder* d) {
 
 // Marks "stream properties changed" after a successful change of a stream property.
 int NoteStreamChange(MfDecoder* d, int result) {
-  if (result == kMfOk) d->status->stream.changes |= 1;
+  if (result == kMfOk) d->status->stream.changes |= kMfStreamChangedProperties;
   return result;
 }
 

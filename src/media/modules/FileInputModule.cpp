@@ -2,8 +2,6 @@
 // with all-or-nothing block reads and the ID3v1 tag of ".mp3" files published as stream texts.
 #include "media/modules/FileInputModule.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -11,9 +9,12 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <string_view>
 
 #include "media/framework/MfNamedInstance.h"
 #include "media/mp3info/Id3Genre.h"
+#include "media/mp3info/Id3Layout.h"
+#include "platform/FileDescriptor.h"
 #include "platform/RegularFile.h"
 
 namespace veltro::media {
@@ -22,9 +23,7 @@ namespace {
 constexpr char kStandardInputName[] = "-";
 constexpr char kMp3Suffix[] = ".mp3";
 constexpr size_t kMp3SuffixLength = sizeof kMp3Suffix - 1;
-constexpr long kId3TagBytes = 128;
-constexpr size_t kId3LongestField = 30;
-constexpr size_t kId3v2HeaderBytes = 10;
+constexpr long kId3TagBytes = static_cast<long>(kId3v1TagBytes);
 
 struct FileInput {
   char* name;  // owned copy
@@ -38,20 +37,6 @@ struct FileInput {
   size_t headBytes;  // still to deliver from head
   size_t headStart;
 };
-
-// One text field of the 128-byte tag: its offset, width and the property it becomes.
-struct Id3Field {
-  size_t offset;
-  size_t width;
-  const char* property;
-};
-
-constexpr Id3Field kId3Fields[] = {{3, 30, "id3/title"},
-                                   {33, 30, "id3/artist"},
-                                   {63, 30, "id3/album"},
-                                   {93, 4, "id3/year"},
-                                   {97, 30, "id3/comment"}};
-constexpr size_t kId3GenreOffset = 127;
 
 int ModuleId(const FileInput* input) {
   return input->record != nullptr ? input->record->id : 0;
@@ -100,17 +85,21 @@ int Delete(void* instance) {
   return kMfOk;
 }
 
-// Copies one field up to its first NUL, drops trailing spaces and publishes it (also empty).
-void PublishId3Field(FileInput* input, const uint8_t* tag, const Id3Field& field) {
-  char text[kId3LongestField + 1];
-  size_t length = 0;
-  while (length < field.width && tag[field.offset + length] != 0) {
-    text[length] = static_cast<char>(tag[field.offset + length]);
-    ++length;
+// Publishes one field's text (up to its first NUL, no trailing spaces; also when empty).
+void PublishId3Field(FileInput* input, const char* property, std::string_view field) {
+  const std::string text(Id3v1Text(field));
+  input->decoder->services.setStreamText(input->decoder, property, text.c_str());
+}
+
+void PublishId3Fields(FileInput* input, const Id3v1Fields& fields) {
+  PublishId3Field(input, "id3/title", fields.title);
+  PublishId3Field(input, "id3/artist", fields.artist);
+  PublishId3Field(input, "id3/album", fields.album);
+  PublishId3Field(input, "id3/year", fields.year);
+  PublishId3Field(input, "id3/comment", fields.comment);
+  if (const char* genre = Id3GenreName(fields.genre); genre != nullptr) {
+    input->decoder->services.setStreamText(input->decoder, "id3/genre", genre);
   }
-  while (length > 0 && text[length - 1] == ' ') --length;
-  text[length] = '\0';
-  input->decoder->services.setStreamText(input->decoder, field.property, text);
 }
 
 bool HasMp3Suffix(const char* name) {
@@ -123,15 +112,12 @@ bool HasMp3Suffix(const char* name) {
 // file too short for the seek is left where it is (its start).
 void ReadId3Tag(FileInput* input) {
   if (std::fseek(input->stream, -kId3TagBytes, SEEK_END) != 0) return;
-  uint8_t tag[kId3TagBytes];
-  const bool whole = std::fread(tag, 1, sizeof tag, input->stream) == sizeof tag;
+  uint8_t tag[kId3v1TagBytes];
+  const size_t got = std::fread(tag, 1, sizeof tag, input->stream);
   const bool canPublish =
       input->decoder != nullptr && input->decoder->services.setStreamText != nullptr;
-  if (whole && canPublish && std::memcmp(tag, "TAG", 3) == 0) {
-    for (const Id3Field& field : kId3Fields) PublishId3Field(input, tag, field);
-    if (const char* genre = Id3GenreName(tag[kId3GenreOffset]); genre != nullptr) {
-      input->decoder->services.setStreamText(input->decoder, "id3/genre", genre);
-    }
+  if (const auto fields = ParseId3v1Tag({tag, got}); fields && canPublish) {
+    PublishId3Fields(input, *fields);
   }
   std::clearerr(input->stream);
   std::fseek(input->stream, 0, SEEK_SET);
@@ -182,16 +168,11 @@ int Close(void* instance) {
   return kMfOk;
 }
 
-// ID3v2: "ID3", version and flags, then a 28-bit synchsafe size (the tag behind the 10 bytes).
-// 0 when `head` is no tag header.
+// The size of the ID3v2 tag `head` begins; 0 when it is no tag header (also when its size is
+// not synchsafe).
 uint64_t Id3v2TagBytes(const uint8_t* head) {
-  if (std::memcmp(head, "ID3", 3) != 0) return 0;
-  uint64_t size = 0;
-  for (size_t i = 6; i < kId3v2HeaderBytes; ++i) {
-    if ((head[i] & 0x80u) != 0) return 0;  // not synchsafe: no tag header
-    size = (size << 7) | head[i];
-  }
-  return size + kId3v2HeaderBytes;
+  const auto header = ParseId3v2Header({head, kId3v2HeaderBytes});
+  return header && header->synchsafe ? header->tagBytes : 0;
 }
 
 // Reads and drops `count` bytes of the stream (fewer when it ends first).
@@ -247,18 +228,18 @@ int Read(void* instance, void* buffer, uint32_t size) {
   if (size > static_cast<uint32_t>(INT32_MAX)) return 0;
   if (ReadsStandardInput(input))
     return ReadStandardInput(input, static_cast<uint8_t*>(buffer), size);
-  const off_t before = ftello(input->stream);
+  const int64_t before = platform::StreamOffset(input->stream);
   const size_t got = std::fread(buffer, 1, size, input->stream);
   if (got == size) return static_cast<int>(size);
   std::clearerr(input->stream);
-  if (before >= 0) fseeko(input->stream, before, SEEK_SET);
+  if (before >= 0) platform::SeekStream(input->stream, static_cast<uint64_t>(before));
   return 0;
 }
 
 int Seek(void* instance, uint32_t offset) {
   auto* input = static_cast<FileInput*>(instance);
   if (input == nullptr || input->stream == nullptr) return kMfFailed;
-  return fseeko(input->stream, static_cast<off_t>(offset), SEEK_SET) == 0 ? kMfOk : kMfFailed;
+  return platform::SeekStream(input->stream, offset) ? kMfOk : kMfFailed;
 }
 
 int GetCaps(void* instance) {
@@ -272,12 +253,10 @@ int GetCaps(void* instance) {
 // and seeks then cover the first 4 GiB, and reads still go on to the real end of the file.
 uint32_t GetSize(void* instance) {
   const auto* input = static_cast<const FileInput*>(instance);
-  if (input == nullptr || input->stream == nullptr) return 0;
-  const int descriptor = fileno(input->stream);
-  struct stat status {};
-  if (descriptor <= 0 || fstat(descriptor, &status) != 0 || status.st_size < 0) return 0;
-  const auto size = static_cast<uint64_t>(status.st_size);
-  return size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size);
+  if (input == nullptr || input->stream == nullptr || ReadsStandardInput(input)) return 0;
+  const auto size = platform::StreamFileSize(input->stream);
+  if (!size) return 0;
+  return *size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(*size);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <new>
 
 #include "media/framework/MfNamedInstance.h"
+#include "platform/WaveHeader.h"
 
 namespace veltro::media {
 namespace {
@@ -16,9 +17,7 @@ namespace {
 constexpr char kStandardOutputName[] = "-";
 constexpr int kDefaultSampleRateHz = 44100;
 constexpr int kDefaultChannels = 2;
-constexpr size_t kWavHeaderBytes = 44;
-constexpr uint32_t kWavHeaderSizeField = 36;  // RIFF size = data bytes + 36
-constexpr uint32_t kBytesPerSample = 2;
+constexpr uint16_t kBitsPerSample = 16;
 
 enum FileFormat : int { kFormatRaw = 0, kFormatWav = 1, kFormatAiff = 2, kFormatSun = 3 };
 
@@ -35,7 +34,7 @@ struct FileOutput {
   MfOutputModuleRecord* record;
   MfDecoder* decoder;
   FILE* stream;           // null until opened; the run-time's stdout for "-"
-  uint64_t bytesWritten;  // PCM bytes, header excluded (64 bits: see WavSizes)
+  uint64_t bytesWritten;  // PCM bytes, header excluded (64 bits: more than a header can hold)
   int sampleRateHz;
   int channels;
   int format;  // FileFormat
@@ -135,43 +134,15 @@ int Open(void* instance) {
   return output->stream != nullptr ? kMfOk : OpenFailure(output, errno);
 }
 
-void PutLittleEndian(uint8_t* at, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-// The two size fields of the header. A WAV file cannot describe more than 4 GiB of data: past
-// that both fields saturate at the largest whole number of sample frames that keeps the RIFF
-// size within 32 bits (the samples themselves are all written). Readers that trust the header
-// then stop near 4 GiB instead of at a wrapped-around, far too small size.
-void WavSizes(const FileOutput* output, uint32_t& riffSize, uint32_t& dataSize) {
-  const uint32_t frameBytes =
-      output->channels > 0 ? static_cast<uint32_t>(output->channels) * kBytesPerSample : 1;
-  uint32_t largest = UINT32_MAX - kWavHeaderSizeField;
-  largest -= largest % frameBytes;
-  dataSize = output->bytesWritten > largest ? largest : static_cast<uint32_t>(output->bytesWritten);
-  riffSize = dataSize + kWavHeaderSizeField;
-}
-
+// The header in the first block's rate and channel count, with the bytes written so far as its
+// data size (saturated by MakeWaveHeader beyond 4 GiB; the samples themselves are all written).
 int WriteWavHeader(FileOutput* output) {
-  const auto channels = static_cast<uint32_t>(output->channels);
-  const auto rate = static_cast<uint32_t>(output->sampleRateHz);
-  uint32_t riffSize = 0;
-  uint32_t dataSize = 0;
-  WavSizes(output, riffSize, dataSize);
-  uint8_t header[kWavHeaderBytes];
-  std::memcpy(header, "RIFF", 4);
-  PutLittleEndian(header + 4, riffSize, 4);
-  std::memcpy(header + 8, "WAVEfmt ", 8);
-  PutLittleEndian(header + 16, 16, 4);
-  PutLittleEndian(header + 20, 1, 2);  // PCM
-  PutLittleEndian(header + 22, channels, 2);
-  PutLittleEndian(header + 24, rate, 4);
-  PutLittleEndian(header + 28, channels * rate * kBytesPerSample, 4);
-  PutLittleEndian(header + 32, channels * kBytesPerSample, 2);
-  PutLittleEndian(header + 34, 16, 2);  // bits per sample
-  std::memcpy(header + 36, "data", 4);
-  PutLittleEndian(header + 40, dataSize, 4);
-  return std::fwrite(header, 1, sizeof header, output->stream) == sizeof header ? kMfOk : kMfFailed;
+  const platform::WaveFormat format =
+      platform::MakePcmFormat(static_cast<uint32_t>(output->sampleRateHz),
+                              static_cast<uint16_t>(output->channels), kBitsPerSample);
+  const platform::WaveHeaderBytes header = platform::MakeWaveHeader(format, output->bytesWritten);
+  const size_t written = std::fwrite(header.data(), 1, header.size(), output->stream);
+  return written == header.size() ? kMfOk : kMfFailed;
 }
 
 // Only WAV has a header here; AIFF and Sun files hold the samples alone, like raw.

@@ -12,23 +12,33 @@
 #include <limits>
 #include <new>
 
-#include "media/framework/MfInternal.h"
+#include "media/mp3info/Id3Layout.h"
+#include "media/mp3info/VbrHeader.h"
 #include "media/mpeg/MpegFrameDecoder.h"
 #include "media/mpeg/MpegHeader.h"
+#include "platform/ByteOrder.h"
 
 namespace veltro::media {
+
+// The frame decoder's results and its byte source's read results pass through to the framework
+// unchanged, so the codes they share are the framework's.
+static_assert(kMpegEndOfStream == kMfEndOfStream);
+static_assert(kMpegDecodeError == kMfDecodeError);
+static_assert(kMfOk == 0, "the frame decoder and its byte source report success as 0");
+
+static_assert(kMpegCodecMaxOutputBytes == kMpegMaxFrameSamples * static_cast<int>(sizeof(int16_t)),
+              "the codec's public output size is the frame decoder's largest frame");
+
 namespace {
 
-constexpr int kScanBytes = 152;  // the longest VBR header: offset 36 + tag, flags, 3 words, 100
-constexpr int kSeekTableEntries = 100;
-constexpr int kSeekTableScale = 256;
-constexpr int kId3HeaderBytes = 10;
+// Bytes read at the stream start: the longest Xing header with all its fields behind the
+// MPEG-1 stereo side information (36 bytes in: tag, flags, two counts, the seek table).
+constexpr int kScanBytes = 152;
+constexpr int kSeekTableEntries = kVbrSeekTableEntries;
+constexpr int kSeekTableScale = kVbrSeekTableScale;
 constexpr int kAverageWeight = 32;     // the bitrate average moves by 1/32 of a frame's bitrate
 constexpr int64_t kAverageOne = 1024;  // the average is kept in kbit/s times 1024
 constexpr double kEarlierPartWeight = 0.8;  // weight of the time before the last seek point
-constexpr int kChangeProperties = 1;
-constexpr int kChangeFormat = 2;
-constexpr int kChangeType = 4;
 constexpr int kNotPublished = -1;
 
 constexpr char kLevelProperty[] = "mpeg/level";
@@ -78,11 +88,6 @@ class ServiceByteSource : public MpegByteSource {
  private:
   MfDecoder* decoder_;
 };
-
-uint32_t BigEndian32(const uint8_t* bytes) {
-  return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
-         uint32_t{bytes[3]};
-}
 
 int ClampToInt(int64_t value) {
   return static_cast<int>(std::clamp<int64_t>(value, 0, std::numeric_limits<int>::max()));
@@ -185,12 +190,12 @@ void PublishLevelLayerMode(CodecInstance& codec, const MpegFrameHeader& header,
   if (PublishedLevel(header) != cache.level) {
     cache.level = PublishedLevel(header);
     SetProperty(codec.decoder, kLevelProperty, cache.level);
-    info.changes |= kChangeProperties;
+    info.changes |= kMfStreamChangedProperties;
   }
   if (LayerNumber(header) != cache.layer) {
     cache.layer = LayerNumber(header);
     SetProperty(codec.decoder, kLayerProperty, cache.layer);
-    info.changes |= kChangeProperties;
+    info.changes |= kMfStreamChangedProperties;
   }
   if (header.mode != cache.mode) {
     const bool wasKnown = cache.mode != kNotPublished;
@@ -198,18 +203,19 @@ void PublishLevelLayerMode(CodecInstance& codec, const MpegFrameHeader& header,
     cache.mode = header.mode;
     SetProperty(codec.decoder, kModeProperty, cache.mode);
     info.channels = ChannelCount(header);
-    info.changes |= kChangeProperties;
-    if (!wasKnown || wasMono != (header.mode == kModeMono)) info.changes |= kChangeFormat;
+    info.changes |= kMfStreamChangedProperties;
+    if (!wasKnown || wasMono != (header.mode == kModeMono)) info.changes |= kMfStreamChangedFormat;
   }
 }
 
 // The published bitrate: the frame's own when it changed, else an exponential average with
-// weight 1/32 that is published only when it drifts by more than 1/32 from the published one.
+// weight 1/kAverageWeight that is published only when it drifts by more than 1/kAverageWeight
+// of the published one.
 void UpdateBitrate(CodecInstance& codec, int frameKbps, MfStreamInfo& info) {
   if (frameKbps != codec.cache.bitrateKbps) {
     codec.cache.bitrateKbps = frameKbps;
     info.bitrateKbps = frameKbps;
-    info.changes |= kChangeFormat;
+    info.changes |= kMfStreamChangedFormat;
   }
   const int published = info.bitrateKbps;
   if (published == 0) {
@@ -223,7 +229,7 @@ void UpdateBitrate(CodecInstance& codec, int frameKbps, MfStreamInfo& info) {
   const int64_t average = (codec.bitrateAverage + kAverageOne / 2) / kAverageOne;
   if (std::llabs(average - published) > published / kAverageWeight) {
     info.bitrateKbps = static_cast<int>(average);
-    info.changes |= kChangeFormat;
+    info.changes |= kMfStreamChangedFormat;
   }
 }
 
@@ -231,7 +237,7 @@ void UpdateBitrate(CodecInstance& codec, int frameKbps, MfStreamInfo& info) {
 // seek point at the rate measured since then + the rest of the stream at the published bitrate.
 void EstimateDuration(CodecInstance& codec, int pcmRateHz, MfStreamInfo& info) {
   const int bitrate = info.bitrateKbps;
-  if (bitrate <= 0 || (info.changes & kChangeFormat) == 0 || codec.audioBytes == 0) return;
+  if (bitrate <= 0 || (info.changes & kMfStreamChangedFormat) == 0 || codec.audioBytes == 0) return;
   if (pcmRateHz <= 0) return;
   const double decodedMs = static_cast<double>(codec.samplesDecoded) * 1000.0 / pcmRateHz;
   const double position = codec.decoder->input->position;
@@ -244,7 +250,7 @@ void EstimateDuration(CodecInstance& codec, int pcmRateHz, MfStreamInfo& info) {
   if (seekOffset > tag) durationMs += kEarlierPartWeight * (seekOffset - tag) / bytesPerMs;
   if (size > position) durationMs += (size - position) * 8.0 / bitrate;
   info.durationMs = ClampToInt(static_cast<int64_t>(durationMs));
-  info.changes |= kChangeFormat;
+  info.changes |= kMfStreamChangedFormat;
 }
 
 void UpdateStreamInfo(CodecInstance& codec, const MpegDecodedFrame& frame, MfStreamInfo& info) {
@@ -253,7 +259,7 @@ void UpdateStreamInfo(CodecInstance& codec, const MpegDecodedFrame& frame, MfStr
   if (frequency != codec.cache.frequencyHz) {
     codec.cache.frequencyHz = frequency;
     info.frequencyHz = frequency;
-    info.changes |= kChangeFormat;
+    info.changes |= kMfStreamChangedFormat;
   }
   UpdateBitrate(codec, BitrateKbps(frame.header), info);
   EstimateDuration(codec, frame.sampleRate, info);
@@ -282,10 +288,10 @@ int Decode(void* instance, MfOutputBuffer* output, MfStreamInfo* info) {
   output->sampleCount = frame.samples;
   output->channels = frame.channels;
   output->sampleRateHz = frame.sampleRate;
-  output->bytesPerSample = 2;
+  output->bytesPerSample = static_cast<int>(sizeof(int16_t));
   if (info->type == nullptr || std::strcmp(info->type, codec->outputType) != 0) {
     info->type = codec->outputType;
-    info->changes |= kChangeType;
+    info->changes |= kMfStreamChangedType;
   }
   codec->samplesDecoded += static_cast<uint64_t>(frame.samples);
   if (!codec->vbrHeader) UpdateStreamInfo(*codec, frame, *info);
@@ -294,64 +300,10 @@ int Decode(void* instance, MfOutputBuffer* output, MfStreamInfo* info) {
 
 // --- Stream information at the stream start --------------------------------------------------
 
-// Distance of a Xing/Lame or VBRI header from the frame start: behind the side information.
-int VbrHeaderOffset(const MpegFrameHeader& header) {
-  const bool mono = header.mode == kModeMono;
-  if (header.level == 0) return mono ? 21 : 36;
-  return mono ? 13 : 21;
-}
-
-struct VbrInfo {
-  uint32_t frames = 0;  // 0 = no usable header
-  bool hasSeekTable = false;
-  std::array<uint8_t, kSeekTableEntries> seekTable{};
-};
-
-// A "Xing" or "Lame" header at `offset` of the scanned bytes: flags, then the frame count
-// (flag 1), the byte count (flag 2, skipped) and the 100-entry seek table (flag 4).
-bool ReadXing(const uint8_t* bytes, int offset, VbrInfo& vbr) {
-  if (offset + 8 > kScanBytes) return false;
-  if (std::memcmp(bytes + offset, "Xing", 4) != 0 && std::memcmp(bytes + offset, "Lame", 4) != 0) {
-    return false;
-  }
-  const uint32_t flags = BigEndian32(bytes + offset + 4);
-  int at = offset + 8;
-  if ((flags & 1u) != 0) {
-    if (at + 4 > kScanBytes) return false;
-    vbr.frames = BigEndian32(bytes + at);
-    at += 4;
-  }
-  if ((flags & 2u) != 0) at += 4;
-  if ((flags & 4u) != 0 && at + kSeekTableEntries <= kScanBytes) {
-    std::memcpy(vbr.seekTable.data(), bytes + at, kSeekTableEntries);
-    vbr.hasSeekTable = true;
-  }
-  return true;
-}
-
-// A "VBRI" header at `offset`: the frame count is the big-endian word 14 bytes into it.
-bool ReadVbri(const uint8_t* bytes, int offset, VbrInfo& vbr) {
-  if (offset + 18 > kScanBytes || std::memcmp(bytes + offset, "VBRI", 4) != 0) return false;
-  vbr.frames = BigEndian32(bytes + offset + 14);
-  return true;
-}
-
-VbrInfo FindVbrHeader(const uint8_t* bytes, const MpegFrameHeader& header) {
-  VbrInfo vbr;
-  const int offset = VbrHeaderOffset(header);
-  if (ReadXing(bytes, offset, vbr)) return vbr;
-  // VBRI headers are written 32 bytes behind the header whatever the mode; look there too.
-  if (!ReadVbri(bytes, offset, vbr)) ReadVbri(bytes, 36, vbr);
-  return vbr;
-}
-
-// ID3v2: "ID3", then the 28-bit synchsafe size in bytes 6 to 9; the tag size includes the
-// 10-byte header.
+// The ID3v2 tag size when the scanned bytes begin with a tag header; 0 without one.
 uint32_t Id3v2TagBytes(const uint8_t* bytes) {
-  if (std::memcmp(bytes, "ID3", 3) != 0) return 0;
-  uint32_t size = 0;
-  for (int i = 6; i < kId3HeaderBytes; ++i) size = (size << 7) | (bytes[i] & 0x7Fu);
-  return size + kId3HeaderBytes;
+  const auto header = ParseId3v2Header({bytes, kId3v2HeaderBytes});
+  return header ? header->tagBytes : 0;
 }
 
 // Reads the scan bytes at the stream start (behind an ID3v2 tag) and leaves the input at the
@@ -372,12 +324,12 @@ int ReadStreamStart(CodecInstance& codec, uint8_t* bytes) {
 }
 
 // Duration and bitrate from a VBR header's frame count; false when it has none.
-bool ApplyVbrHeader(CodecInstance& codec, const VbrInfo& vbr, const MpegFrameHeader& header,
+bool ApplyVbrHeader(CodecInstance& codec, const VbrHeader& vbr, const MpegFrameHeader& header,
                     MfStreamInfo& info) {
   codec.hasSeekTable = vbr.hasSeekTable;
   codec.seekTable = vbr.seekTable;
-  if (vbr.frames == 0) return false;  // a header without a frame count tells nothing
-  const int64_t samples = int64_t{vbr.frames} * (header.level == 0 ? 1152 : 576);
+  if (vbr.frameCount == 0) return false;  // a header without a frame count tells nothing
+  const int64_t samples = int64_t{vbr.frameCount} * VbrFrameSamples(header);
   const int64_t durationMs = samples * 1000 / FrequencyHz(header);
   info.durationMs = ClampToInt(durationMs);
   info.bitrateKbps = durationMs > 0 ? ClampToInt(int64_t{codec.audioBytes} * 8 / durationMs) : 0;
@@ -397,26 +349,26 @@ void PublishStreamStart(CodecInstance& codec, const MpegFrameHeader& header, MfS
   SetProperty(codec.decoder, kLevelProperty, cache.level);
   SetProperty(codec.decoder, kLayerProperty, cache.layer);
   SetProperty(codec.decoder, kModeProperty, cache.mode);
-  info.changes |= kChangeProperties | kChangeFormat;
+  info.changes |= kMfStreamChangedProperties | kMfStreamChangedFormat;
 }
 
 int ReadStreamInfo(void* instance, MfStreamInfo* info) {
   CodecInstance* codec = Instance(instance);
   if (codec == nullptr || info == nullptr) return kMfInvalidParameter;
   info->type = codec->outputType;
-  info->changes |= kChangeType;
+  info->changes |= kMfStreamChangedType;
   codec->audioBytes = codec->decoder->input->size;
   codec->tagBytes = 0;
   codec->hasSeekTable = false;
   uint8_t bytes[kScanBytes];
   if (ReadStreamStart(*codec, bytes) != kMfOk) return kMfFailed;
-  const uint32_t word = BigEndian32(bytes);
+  const uint32_t word = platform::LoadBigEndian32(bytes);
   const MpegFrameHeader header = UnpackHeader(word);
-  if (bytes[0] != 0xFF || bytes[1] < 0xE0 || !IsValidHeader(header)) return kMfFailed;
+  if (!HasSyncWord(word) || !IsValidHeader(header)) return kMfFailed;
   const int bitrate = BitrateKbps(header);
   info->bitrateKbps = bitrate;
   info->durationMs = ClampToInt(int64_t{codec->audioBytes} * 8 / bitrate);
-  ApplyVbrHeader(*codec, FindVbrHeader(bytes, header), header, *info);
+  ApplyVbrHeader(*codec, ParseVbrHeader(bytes, header), header, *info);
   PublishStreamStart(*codec, header, *info);
   return kMfOk;
 }
@@ -429,16 +381,17 @@ float OffsetToPosition(void* instance, uint32_t byteOffset) {
   return static_cast<float>(static_cast<double>(byteOffset - codec->tagBytes) / codec->audioBytes);
 }
 
-// Interpolates the seek table: entry i of x * 100, toward entry i + 1 (256 past the last).
+// Interpolates the seek table: entry i of x * kSeekTableEntries, toward entry i + 1
+// (kSeekTableScale past the last).
 double SeekTableFraction(const CodecInstance& codec, double x) {
-  int entry = static_cast<int>(x * 100.0);
+  int entry = static_cast<int>(x * kSeekTableEntries);
   if (x >= 1.0 || entry > kSeekTableEntries - 1) entry = kSeekTableEntries - 1;
   entry = std::max(entry, 0);
   const double lower = codec.seekTable[static_cast<size_t>(entry)];
   const double upper = entry < kSeekTableEntries - 1
                            ? codec.seekTable[static_cast<size_t>(entry) + 1]
                            : static_cast<double>(kSeekTableScale);
-  return (lower + (x * 100.0 - entry) * (upper - lower)) / kSeekTableScale;
+  return (lower + (x * kSeekTableEntries - entry) * (upper - lower)) / kSeekTableScale;
 }
 
 float PositionToOffsetFraction(void* instance, float position) {

@@ -15,7 +15,11 @@
 namespace veltro::media {
 
 inline constexpr char kMpegOutputType[] = "audio/mpeg";
-inline constexpr int kMpegCodecBufferBytes = 4608;  // 1152 samples, 2 channels, 2 bytes
+// The largest PCM output of one decode call in bytes: a Layer II/III MPEG-1 frame, 1152 samples
+// per channel, two channels, 16 bits each (the frame decoder's kMpegMaxFrameSamples words).
+inline constexpr int kMpegCodecMaxOutputBytes = 4608;
+// The output buffer size the codec asks the framework for: room for its largest frame.
+inline constexpr int kMpegCodecBufferBytes = kMpegCodecMaxOutputBytes;
 inline constexpr int kMpegCodecCaps = 3;
 
 // Fills the 16-word codec descriptor (version kMfInterfaceVersion): every method except

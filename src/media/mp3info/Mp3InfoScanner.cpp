@@ -7,7 +7,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string_view>
 
+#include "media/mp3info/Id3Layout.h"
+#include "media/mp3info/VbrHeader.h"
+#include "platform/ByteOrder.h"
 #include "platform/WindowedFileReader.h"
 
 namespace veltro::media {
@@ -15,14 +19,8 @@ namespace {
 
 using platform::WindowedFileReader;
 
-constexpr int kId3v1Bytes = 128;
-constexpr int kId3v1TextBytes = 30;
-constexpr int kId3v1YearBytes = 4;
-constexpr int kId3v2HeaderBytes = 10;
+// How much of the first frame is read for its VBR header (enough for the frame count).
 constexpr int kVbrProbeBytes = 128;
-// VBRI headers are written 32 bytes behind the frame header whatever the mode.
-constexpr int kVbriUsualOffset = 36;
-constexpr int kVbriFrameCountOffset = 14;
 constexpr int kMsPerSecond = 1000;
 // A tick divides a second evenly for every MPEG sampling frequency (the least common multiple
 // of 44100, 48000 and 32000 Hz, which the lower frequencies divide as well), so frame durations
@@ -30,18 +28,13 @@ constexpr int kMsPerSecond = 1000;
 constexpr int64_t kTicksPerSecond = 14112000;
 constexpr int64_t kTicksPerMs = kTicksPerSecond / kMsPerSecond;
 
-uint32_t BigEndian32(const uint8_t* bytes) {
-  return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) |
-         uint32_t{bytes[3]};
-}
-
 int ClampToInt(int64_t value) {
   return static_cast<int>(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
 }
 
 // A header word that has the sync bits and passes every validity rule.
 bool ReadValidHeader(const uint8_t* bytes, MpegFrameHeader& header) {
-  const uint32_t word = BigEndian32(bytes);
+  const uint32_t word = platform::LoadBigEndian32(bytes);
   if (!HasSyncWord(word)) return false;
   header = UnpackHeader(word);
   return IsValidHeader(header);
@@ -85,27 +78,33 @@ void ResetInfo(Mp3Info& info) {
   info = Mp3Info{-1, -1, -1, -1, -1, -1, nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, 0, 0};
 }
 
-// Copies an ID3v1 field into its slot and removes trailing spaces and NUL bytes.
-void CopyId3v1Field(char* slot, const uint8_t* field, int length) {
-  std::memcpy(slot, field, static_cast<size_t>(length));
-  int end = length;
+// Copies a whole ID3v1 field into its slot (one byte wider) and removes trailing spaces and NUL
+// bytes; a NUL inside the field stays and ends the slot's text there.
+template <size_t kSlotBytes>
+void CopyId3v1Field(char (&slot)[kSlotBytes], std::string_view field) {
+  static_assert(kSlotBytes > 0);
+  const size_t length = std::min(field.size(), kSlotBytes - 1);
+  std::memcpy(slot, field.data(), length);
+  size_t end = length;
   while (end > 0 && (slot[end - 1] == ' ' || slot[end - 1] == '\0')) --end;
-  std::memset(slot + end, 0, static_cast<size_t>(length + 1 - end));
+  std::memset(slot + end, 0, kSlotBytes - end);
 }
 
-// The 128-byte tag at the end of the file: "TAG", title, artist, album, year, comment, genre.
+// The 128-byte ID3v1 tag at the end of the file.
 int ReadId3v1(Mp3InfoScanner& s, Mp3Info& info, int64_t& size) {
-  if (size < kId3v1Bytes) return kMp3InfoOk;
-  uint8_t tag[kId3v1Bytes];
-  const int got = s.file->ReadAt(size - kId3v1Bytes, tag, kId3v1Bytes);
+  constexpr auto kTagBytes = static_cast<int>(kId3v1TagBytes);
+  if (size < kTagBytes) return kMp3InfoOk;
+  uint8_t tag[kId3v1TagBytes];
+  const int got = s.file->ReadAt(size - kTagBytes, tag, kTagBytes);
   if (got == WindowedFileReader::kReadFailed) return kMp3InfoReadError;
-  if (got < kId3v1Bytes || std::memcmp(tag, "TAG", 3) != 0) return kMp3InfoOk;
-  CopyId3v1Field(s.title, tag + 3, kId3v1TextBytes);
-  CopyId3v1Field(s.artist, tag + 33, kId3v1TextBytes);
-  CopyId3v1Field(s.album, tag + 63, kId3v1TextBytes);
-  CopyId3v1Field(s.year, tag + 93, kId3v1YearBytes);
-  CopyId3v1Field(s.comment, tag + 97, kId3v1TextBytes);
-  s.genre = tag[127];
+  const auto fields = ParseId3v1Tag({tag, static_cast<size_t>(std::max(got, 0))});
+  if (!fields) return kMp3InfoOk;
+  CopyId3v1Field(s.title, fields->title);
+  CopyId3v1Field(s.artist, fields->artist);
+  CopyId3v1Field(s.album, fields->album);
+  CopyId3v1Field(s.year, fields->year);
+  CopyId3v1Field(s.comment, fields->comment);
+  s.genre = fields->genre;
   info.title = s.title;
   info.artist = s.artist;
   info.album = s.album;
@@ -113,51 +112,23 @@ int ReadId3v1(Mp3InfoScanner& s, Mp3Info& info, int64_t& size) {
   info.comment = s.comment;
   info.genre = s.genre;
   s.flags |= kMp3InfoId3v1Tag;
-  size -= kId3v1Bytes;
+  size -= kTagBytes;
   return kMp3InfoOk;
 }
 
-// "ID3" and a 28-bit synchsafe size in bytes 6 to 9: the walk starts behind the tag.
+// An ID3v2 tag at the file start: the walk starts behind it.
 int SkipId3v2(Mp3InfoScanner& s, int64_t& size) {
   uint8_t header[kId3v2HeaderBytes];
-  const int got = s.file->Read(header, kId3v2HeaderBytes);
+  const int got = s.file->Read(header, static_cast<int>(kId3v2HeaderBytes));
   s.file->SeekTo(0);
   if (got == WindowedFileReader::kReadFailed) return kMp3InfoReadError;
-  if (got < kId3v2HeaderBytes || std::memcmp(header, "ID3", 3) != 0) return kMp3InfoOk;
-  int64_t tagBytes = 0;
-  for (int i = 6; i < kId3v2HeaderBytes; ++i) tagBytes = (tagBytes << 7) | (header[i] & 0x7F);
-  tagBytes += kId3v2HeaderBytes;
+  const auto id3v2 = ParseId3v2Header({header, static_cast<size_t>(std::max(got, 0))});
+  if (!id3v2) return kMp3InfoOk;
+  const int64_t tagBytes = id3v2->tagBytes;
   s.file->SeekTo(tagBytes);
   size -= tagBytes;
   s.flags |= kMp3InfoId3v2Tag;
   return kMp3InfoOk;
-}
-
-// Distance of a Xing/Lame or VBRI header from the frame start: behind the side information.
-int VbrHeaderOffset(const MpegFrameHeader& header) {
-  const bool mono = header.mode == kModeMono;
-  if (header.level == 0) return mono ? 21 : 36;
-  return mono ? 13 : 21;
-}
-
-// The frame count of a Xing/Lame header (flag bit 0 set) or of a VBRI header in the `got`
-// bytes of the first frame; false when there is none.
-bool FindVbrFrameCount(const uint8_t* bytes, int got, const MpegFrameHeader& header,
-                       uint32_t& frames) {
-  const int offset = VbrHeaderOffset(header);
-  if (offset + 12 <= got && (std::memcmp(bytes + offset, "Xing", 4) == 0 ||
-                             std::memcmp(bytes + offset, "Lame", 4) == 0)) {
-    if ((BigEndian32(bytes + offset + 4) & 1u) == 0) return false;
-    frames = BigEndian32(bytes + offset + 8);
-    return true;
-  }
-  for (const int at : {offset, kVbriUsualOffset}) {
-    if (at + kVbriFrameCountOffset + 4 <= got && std::memcmp(bytes + at, "VBRI", 4) == 0) {
-      frames = BigEndian32(bytes + at + kVbriFrameCountOffset);
-      return true;
-    }
-  }
-  return false;
 }
 
 // The VBR duration and bitrate from the header frame at the position; the position stays.
@@ -168,11 +139,11 @@ int ReadVbrHeader(Mp3InfoScanner& s) {
   s.file->SeekTo(start);
   if (got == WindowedFileReader::kReadFailed) return kMp3InfoReadError;
   MpegFrameHeader header;
-  uint32_t frames = 0;
   if (got < 4 || !ReadValidHeader(bytes, header)) return kMp3InfoOk;
-  if (!FindVbrFrameCount(bytes, got, header, frames)) return kMp3InfoOk;
-  const int64_t samplesPerFrame = header.level == 0 ? 1152 : 576;
-  s.vbrDurationMs = int64_t{frames} * samplesPerFrame * kMsPerSecond / FrequencyHz(header);
+  const VbrHeader vbr = ParseVbrHeader({bytes, static_cast<size_t>(got)}, header);
+  if (!vbr.hasFrameCount) return kMp3InfoOk;
+  s.vbrDurationMs =
+      int64_t{vbr.frameCount} * VbrFrameSamples(header) * kMsPerSecond / FrequencyHz(header);
   if (s.vbrDurationMs >= kMsPerSecond) {
     s.vbrBitrate = ClampToInt(s.audioBytes / (s.vbrDurationMs / kMsPerSecond) * 8);
   }
@@ -185,7 +156,7 @@ int SearchHeader(Mp3InfoScanner& s, int searchLimit, MpegFrameHeader& header) {
   const int got = s.file->Read(bytes, 4);
   if (got == WindowedFileReader::kReadFailed) return kMp3InfoReadError;
   if (got < 4) return kMp3InfoWalkEnded;
-  uint32_t word = BigEndian32(bytes);
+  uint32_t word = platform::LoadBigEndian32(bytes);
   int64_t examined = 4;
   for (;;) {
     if (HasSyncWord(word)) {

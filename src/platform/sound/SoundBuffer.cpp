@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ByteOrder.h"
 #include "platform/sound/MixerCore.h"
 
 namespace veltro::platform::sound {
@@ -65,7 +66,7 @@ void SoundBuffer::Publish(uint32_t offsetBytes, uint32_t bytes) {
     const uint32_t first = offsetBytes / 2;
     const uint32_t end = (offsetBytes + bytes + 1) / 2;
     for (uint32_t s = first; s < end; ++s) {
-      const auto bits = static_cast<uint16_t>(scratch_[2 * s] | (scratch_[2 * s + 1] << 8));
+      const uint16_t bits = LoadLittleEndian16(&scratch_[2 * s]);
       store[s].store(static_cast<int16_t>(bits), std::memory_order_relaxed);
     }
   }

@@ -1,5 +1,6 @@
-// Runs a command line through the shell, as a user would type it, for the tests that start the
-// real veltro-cli binary.
+// Running a process from a test: a command line through the shell, as a user would type it (the
+// tests that start the real veltro-cli binary), for its output and exit status or for its peak
+// memory.
 #pragma once
 
 #include <sys/resource.h>

@@ -14,7 +14,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
-#include "engine/SongFileType.h"
+#include "platform/SongFileType.h"
 #include "media/framework/MediaFramework.h"
 #include "media/modules/FileInputModule.h"
 #include "media/modules/MpegAudioCodec.h"
@@ -85,7 +85,7 @@ OutputTarget TargetOf(const std::string& outputName) {
   for (const std::string_view prefix : kRawPrefixes) {
     if (outputName.starts_with(prefix)) return {outputName.substr(prefix.size()), PcmFormat::kRaw};
   }
-  if (outputName != kStandardStreamName && engine::UpperExtension(outputName) == ".WAV") {
+  if (outputName != kStandardStreamName && platform::UpperExtension(outputName) == ".WAV") {
     return {outputName, PcmFormat::kWavFirstFrameChannels};
   }
   return {outputName, PcmFormat::kRaw};

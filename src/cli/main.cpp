@@ -16,9 +16,10 @@
 #include "cli/DecodeCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/LibraryCommand.h"
+#include "cli/ScanCommand.h"
 #include "cli/TagsCommand.h"
 #include "engine/PlayerEngine.h"
-#include "engine/SongFileType.h"
+#include "platform/SongFileType.h"
 #include "platform/Interrupt.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/sound/SoundDevice.h"
@@ -30,7 +31,7 @@ using veltro::cli::Fail;
 using veltro::cli::kExitInterrupted;
 using veltro::cli::PlayOptions;
 using veltro::engine::PlayerEngine;
-using veltro::engine::UpperExtension;
+using veltro::platform::UpperExtension;
 using veltro::platform::InterruptRequested;
 using veltro::platform::PeriodicTimer;
 using veltro::platform::sound::SoundDevice;
@@ -45,6 +46,8 @@ int Usage() {
                "       veltro-cli play FILE [--device GUID|null] [--pitch V] [--mastertempo]"
                " [--start HUNDREDTHS]\n"
                "       veltro-cli library stats|list|find|search|check ...\n"
+               "       veltro-cli scan FOLDER... [--no-mp3] [--no-ogg] [--no-wav] [--clean]"
+               " [--progress]\n"
                "       veltro-cli decode IN OUT [--channels N] [--downsample N]\n"
                "         (OUT wav:FILE, raw:FILE, aiff:FILE, sun:FILE or - streams; IN may then"
                " be -)\n"
@@ -119,6 +122,7 @@ int RunCommandOnce(const std::vector<std::string_view>& args) {
   const std::vector<std::string_view> rest(args.begin() + 1, args.end());
   if (args[0] == "devices" && args.size() == 1) return ListDevices();
   if (args[0] == "library") return veltro::cli::RunLibraryCommand(rest);
+  if (args[0] == "scan") return veltro::cli::RunScanCommand(rest);
   if (args[0] == "decode") return veltro::cli::RunDecodeCommand(rest);
   if (args[0] == "info") return veltro::cli::RunInfoCommand(rest);
   if (args[0] == "tags") return veltro::cli::RunTagsCommand(rest);

@@ -4,7 +4,7 @@ namespace veltro::decks {
 
 std::optional<std::string> SongExtension(const std::string& path) {
   std::string extension = UpperExtension(path);
-  if (engine::SongFileTypeOf(extension) == engine::SongFileType::kUnknown) return std::nullopt;
+  if (platform::SongFileTypeOf(extension) == platform::SongFileType::kUnknown) return std::nullopt;
   return extension;
 }
 

@@ -6,12 +6,12 @@
 #include <optional>
 #include <string>
 
-#include "engine/SongFileType.h"
+#include "platform/SongFileType.h"
 
 namespace veltro::decks {
 
 // The extension of the file name, upper-cased (".MP3"): the engine's test, shared by every load.
-using engine::UpperExtension;
+using platform::UpperExtension;
 // The upper-cased extension with its dot (".MP3") when the file name's extension is exactly MP3,
 // OGG or WAV in any letter case; nullopt otherwise.
 std::optional<std::string> SongExtension(const std::string& path);

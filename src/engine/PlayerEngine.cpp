@@ -8,12 +8,14 @@
 #include <cstring>
 
 #include "engine/Mp3Decoder.h"
-#include "engine/SongFileType.h"
+#include "platform/SongFileType.h"
 #include "platform/ByteOrder.h"
 
 namespace veltro::engine {
 
 using platform::sound::SoundBuffer;
+using platform::SongFileType;
+using platform::SongFileTypeOf;
 using Lock = std::lock_guard<std::mutex>;
 
 namespace {

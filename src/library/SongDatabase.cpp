@@ -486,6 +486,24 @@ void SongDatabase::StageAllRecords() {
   stagingList_.assign(records_.begin(), records_.end());
 }
 
+void SongDatabase::RemoveStagedPaths(const std::vector<std::string>& paths) {
+  const KnownPaths removed(paths);
+  std::erase_if(stagingList_, [&removed](const SongRecord& record) {
+    return removed.Contains(FieldText(record.path));
+  });
+}
+
+void SongDatabase::ClearStaging() {
+  stagingList_.clear();
+}
+
+KnownPaths SongDatabase::PathSnapshot() const {
+  std::vector<std::string> paths;
+  paths.reserve(records_.size());
+  for (const SongRecord& record : records_) paths.emplace_back(FieldText(record.path));
+  return KnownPaths(std::move(paths));
+}
+
 void SongDatabase::CommitStaging() {
   std::vector<uint32_t> order(stagingList_.size());
   std::iota(order.begin(), order.end(), 0u);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "library/IndexCheck.h"
+#include "library/KnownPaths.h"
 #include "library/LibraryPaths.h"
 #include "library/LoadedArray.h"
 #include "library/SongRecord.h"
@@ -134,6 +135,13 @@ class SongDatabase {
   void CommitStaging();
   void SortIndexes();
   std::span<const SongRecord> StagingList() const { return stagingList_; }
+  // Removes every staged record whose path (letter case included) is among `paths`; the others
+  // keep their order.
+  void RemoveStagedPaths(const std::vector<std::string>& paths);
+  void ClearStaging();
+  // The paths of the library's records, a copy that a worker thread may ask while the library
+  // changes.
+  KnownPaths PathSnapshot() const;
 
   // Read access for the list views and tools. A span stays valid until the next load, commit,
   // rebuild or WriteAll (which views the files it wrote).

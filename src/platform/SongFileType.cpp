@@ -1,8 +1,8 @@
-#include "engine/SongFileType.h"
+#include "platform/SongFileType.h"
 
 #include "platform/TextEncoding.h"
 
-namespace veltro::engine {
+namespace veltro::platform {
 namespace {
 
 struct NamedType {
@@ -37,4 +37,4 @@ SongFileType SongFileTypeOf(std::string_view extension) {
   return SongFileType::kUnknown;
 }
 
-}  // namespace veltro::engine
+}  // namespace veltro::platform

@@ -1,12 +1,12 @@
 // Which decoder plays a song file: the extension of its file name picks it, in any letter case.
-// The decks, the engine and the command-line program all decide through these two functions, so
-// a name is a song for all of them or for none. Pure; any thread.
+// The decks, the engine, the folder scan and the command-line program all decide through these
+// two functions, so a name is a song for all of them or for none. Pure; any thread.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-namespace veltro::engine {
+namespace veltro::platform {
 
 enum class SongFileType { kUnknown, kMp3, kOgg, kWav };
 
@@ -18,4 +18,4 @@ std::string UpperExtension(std::string_view path);
 // every other text.
 SongFileType SongFileTypeOf(std::string_view extension);
 
-}  // namespace veltro::engine
+}  // namespace veltro::platform

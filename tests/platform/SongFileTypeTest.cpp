@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "engine/SongFileType.h"
+#include "platform/SongFileType.h"
 
-namespace veltro::engine {
+namespace veltro::platform {
 namespace {
 
 TEST(SongFileType, ExtensionIsTheFileNamesLastDotOnUpperCased) {
@@ -51,4 +51,4 @@ TEST(SongFileType, OnlyThreeExtensionsNameASongInAnyLetterCase) {
 }
 
 }  // namespace
-}  // namespace veltro::engine
+}  // namespace veltro::platform

@@ -18,6 +18,9 @@ STRINGS = {
     928: "Die Musikbibliothek kann weder geöffnet noch angelegt werden. Veltro startet mit einer leeren Bibliothek.",
     929: "Audiogerät fehlt, Wiedergabe über die Standardausgabe statt über:",
     930: "Die Einstellungen konnten nicht gespeichert werden.",
+    931: "Dateien: %1",
+    932: "Die Bibliothek konnte nicht geschrieben werden und bleibt unverändert.",
+    933: "Ordner zum Durchsuchen hinzufügen",
 }
 TEXTS = {
     "menu_file": "&Datei", "cmd_new_deck": "&Neuer Player", "cmd_scan": "Ordner &durchsuchen...",
@@ -43,7 +46,8 @@ TEXTS = {
     "ok": "OK", "cancel": "Abbrechen", "help": "Hilfe",
     "dlg_about": "Über Veltro", "about_name": "Veltro", "about_line1": "DJ-Mischprogramm",
     "about_version": "Version 0.1",
-    "dlg_scan": "Ordner durchsuchen", "scan_drives": "Laufwerke", "scan_types": "Dateitypen",
+    "dlg_scan": "Ordner durchsuchen",
+    "scan_folders": "Ordner", "scan_add_folder": "Ordner hinzufügen...", "scan_types": "Dateitypen",
     "scan_mp3": "MP3", "scan_ogg": "Ogg", "scan_wav": "WAV",
     "scan_scan": "Nach neuen Titeln suchen", "scan_clean": "Fehlende Titel entfernen",
     "scan_both": "Entfernen, dann suchen",
@@ -72,7 +76,8 @@ HELP = {
         "über. Im Automatikbetrieb startet der nächste Playlist-Eintrag, kurz bevor der "
         "laufende Titel endet; die Startzeit sagt, wie viele Sekunden vorher."]),
     30: ("Ordner durchsuchen", [
-        "Wählen Sie die Laufwerke und Dateitypen, dann suchen Sie nach neuen Titeln, entfernen "
+        "Wählen Sie die Ordner (Ordner hinzufügen... nimmt jeden weiteren auf) "
+        "und Dateitypen, dann suchen Sie nach neuen Titeln, entfernen "
         "Titel, deren Dateien fehlen, oder beides.",
         "Tags werden aus MP3- und Ogg-Dateien gelesen; eine Datei ohne Tag erscheint unter "
         "ihrem Dateinamen."]),

@@ -18,6 +18,9 @@ STRINGS = {
     928: "The song library cannot be opened or created. Veltro starts with an empty library.",
     929: "Sound device missing, playing on the default output instead of:",
     930: "The settings could not be saved.",
+    931: "Files: %1",
+    932: "The library could not be written and is left as it was.",
+    933: "Add a folder to scan",
 }
 TEXTS = {
     "menu_file": "&File", "cmd_new_deck": "&New deck", "cmd_scan": "&Scan folders...",
@@ -42,7 +45,8 @@ TEXTS = {
     "ok": "OK", "cancel": "Cancel", "help": "Help",
     "dlg_about": "About Veltro", "about_name": "Veltro", "about_line1": "DJ mixing program",
     "about_version": "Version 0.1",
-    "dlg_scan": "Scan folders", "scan_drives": "Drives", "scan_types": "File types",
+    "dlg_scan": "Scan folders",
+    "scan_folders": "Folders", "scan_add_folder": "Add folder...", "scan_types": "File types",
     "scan_mp3": "MP3", "scan_ogg": "Ogg", "scan_wav": "WAV", "scan_scan": "Scan for new songs",
     "scan_clean": "Remove missing songs", "scan_both": "Remove missing, then scan",
     "dlg_mixer": "Mixer", "mix_center": "Center", "mix_cut": "Cut", "mix_fade": "Fade now",
@@ -70,7 +74,8 @@ HELP = {
         "mode the next playlist entry starts when the playing song is about to end; Playstart "
         "says how many seconds before the end that happens."]),
     30: ("Folder scan", [
-        "Select the drives to search and the file types to include, then scan for new songs, "
+        "Select the folders to search (Add folder... lists any other folder) "
+        "and the file types to include, then scan for new songs, "
         "remove songs whose files are missing, or do both.",
         "Tags are read from MP3 and Ogg files; a file without a tag is listed under its file "
         "name."]),

@@ -18,6 +18,9 @@ STRINGS = {
     928: "La biblioteca no se puede abrir ni crear. Veltro arranca con una biblioteca vacía.",
     929: "Falta el dispositivo de sonido; se usa la salida predeterminada en lugar de:",
     930: "No se pudo guardar la configuración.",
+    931: "Archivos: %1",
+    932: "No se pudo escribir la biblioteca; queda como estaba.",
+    933: "Añadir una carpeta para explorar",
 }
 TEXTS = {
     "menu_file": "&Archivo", "cmd_new_deck": "&Nuevo reproductor",
@@ -46,7 +49,8 @@ TEXTS = {
     "ok": "Aceptar", "cancel": "Cancelar", "help": "Ayuda",
     "dlg_about": "Acerca de Veltro", "about_name": "Veltro",
     "about_line1": "Programa de mezcla para DJ", "about_version": "Versión 0.1",
-    "dlg_scan": "Explorar carpetas", "scan_drives": "Unidades", "scan_types": "Tipos de archivo",
+    "dlg_scan": "Explorar carpetas",
+    "scan_folders": "Carpetas", "scan_add_folder": "Añadir carpeta...", "scan_types": "Tipos de archivo",
     "scan_mp3": "MP3", "scan_ogg": "Ogg", "scan_wav": "WAV",
     "scan_scan": "Buscar canciones nuevas", "scan_clean": "Quitar canciones ausentes",
     "scan_both": "Quitar y luego buscar",
@@ -76,7 +80,8 @@ HELP = {
         "modo automático la siguiente entrada de la lista empieza poco antes del final de la "
         "canción actual; el inicio indica cuántos segundos antes."]),
     30: ("Explorar carpetas", [
-        "Elija las unidades y los tipos de archivo, y luego busque canciones nuevas, quite las "
+        "Elija las carpetas (Añadir carpeta... agrega cualquier otra) "
+        "y los tipos de archivo, y luego busque canciones nuevas, quite las "
         "que ya no tienen archivo, o haga ambas cosas.",
         "Las etiquetas se leen de los archivos MP3 y Ogg; un archivo sin etiqueta aparece con "
         "su nombre de archivo."]),

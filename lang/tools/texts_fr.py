@@ -18,6 +18,9 @@ STRINGS = {
     928: "La bibliothèque ne peut être ni ouverte ni créée. Veltro démarre avec une bibliothèque vide.",
     929: "Périphérique audio absent, lecture sur la sortie par défaut au lieu de :",
     930: "Les réglages n'ont pas pu être enregistrés.",
+    931: "Fichiers : %1",
+    932: "La bibliothèque n'a pas pu être écrite ; elle reste inchangée.",
+    933: "Ajouter un dossier à parcourir",
 }
 TEXTS = {
     "menu_file": "&Fichier", "cmd_new_deck": "&Nouvelle platine",
@@ -47,7 +50,8 @@ TEXTS = {
     "ok": "OK", "cancel": "Annuler", "help": "Aide",
     "dlg_about": "À propos de Veltro", "about_name": "Veltro",
     "about_line1": "Logiciel de mixage pour DJ", "about_version": "Version 0.1",
-    "dlg_scan": "Parcourir les dossiers", "scan_drives": "Lecteurs",
+    "dlg_scan": "Parcourir les dossiers",
+    "scan_folders": "Dossiers", "scan_add_folder": "Ajouter un dossier...",
     "scan_types": "Types de fichiers", "scan_mp3": "MP3", "scan_ogg": "Ogg", "scan_wav": "WAV",
     "scan_scan": "Chercher de nouveaux morceaux", "scan_clean": "Retirer les morceaux absents",
     "scan_both": "Retirer, puis chercher",
@@ -78,7 +82,8 @@ HELP = {
         "mode automatique, l'entrée suivante de la liste démarre peu avant la fin du morceau "
         "en cours ; le départ indique combien de secondes avant."]),
     30: ("Parcourir les dossiers", [
-        "Choisissez les lecteurs et les types de fichiers, puis cherchez de nouveaux morceaux, "
+        "Choisissez les dossiers (Ajouter un dossier... en ajoute un autre) "
+        "et les types de fichiers, puis cherchez de nouveaux morceaux, "
         "retirez ceux dont le fichier a disparu, ou faites les deux.",
         "Les tags sont lus dans les fichiers MP3 et Ogg ; un fichier sans tag apparaît sous son "
         "nom de fichier."]),

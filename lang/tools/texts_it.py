@@ -18,6 +18,9 @@ STRINGS = {
     928: "La libreria non può essere aperta né creata. Veltro parte con una libreria vuota.",
     929: "Dispositivo audio assente, riproduzione sull'uscita predefinita invece di:",
     930: "Non è stato possibile salvare le impostazioni.",
+    931: "File: %1",
+    932: "Non è stato possibile scrivere la libreria, che resta com'era.",
+    933: "Aggiungi una cartella da esaminare",
 }
 TEXTS = {
     "menu_file": "&File", "cmd_new_deck": "&Nuovo deck", "cmd_scan": "&Esamina cartelle...",
@@ -43,7 +46,8 @@ TEXTS = {
     "ok": "OK", "cancel": "Annulla", "help": "Aiuto",
     "dlg_about": "Informazioni su Veltro", "about_name": "Veltro",
     "about_line1": "Programma di mixaggio per DJ", "about_version": "Versione 0.1",
-    "dlg_scan": "Esamina cartelle", "scan_drives": "Unità", "scan_types": "Tipi di file",
+    "dlg_scan": "Esamina cartelle",
+    "scan_folders": "Cartelle", "scan_add_folder": "Aggiungi cartella...", "scan_types": "Tipi di file",
     "scan_mp3": "MP3", "scan_ogg": "Ogg", "scan_wav": "WAV",
     "scan_scan": "Cerca nuovi brani", "scan_clean": "Rimuovi brani mancanti",
     "scan_both": "Rimuovi, poi cerca",
@@ -72,7 +76,8 @@ HELP = {
         "modo automatico la voce successiva della playlist parte poco prima della fine del "
         "brano in corso; l'avvio indica quanti secondi prima."]),
     30: ("Esamina cartelle", [
-        "Scegli le unità e i tipi di file, poi cerca nuovi brani, rimuovi quelli il cui file "
+        "Scegli le cartelle (Aggiungi cartella... ne aggiunge un'altra) "
+        "e i tipi di file, poi cerca nuovi brani, rimuovi quelli il cui file "
         "manca, oppure fai entrambe le cose.",
         "I tag vengono letti dai file MP3 e Ogg; un file senza tag compare con il suo nome."]),
     50: ("Playlist", [

@@ -108,7 +108,10 @@ void MainWindow::CreateAndStart() {
   OpenSoundDevices();
   CreateStartDecks();
   if (settings_.GetInt(kMixerSection, kVisibleKey, 0) != 0) SetMixerShown(true);
-  if (library_->RecordCount() <= 0) RunCommand(kFolderScan);
+  if (library_->RecordCount() <= 0) {
+    QMetaObject::invokeMethod(
+        this, [this] { RunCommand(kFolderScan); }, Qt::QueuedConnection);
+  }
 }
 
 // The menu bar from "MAINMENU" and the accelerators of "MAINACCELERATOR". Each accelerator is an

@@ -9,7 +9,7 @@
 // - CreateAndStart: the menu and accelerators, the window and its views at the saved rectangle,
 //   the library's indexes (rebuilt when one is missing or wrong), the mixer, the title, the sound
 //   devices by [Devices] Mode, the decks by [Player] Count, the mixer shown when it was visible,
-//   and the folder scan when the library is empty.
+//   and, when the library is empty, the folder scan command posted to run once start-up is over.
 // Settings are written only by command 132 and the dialogs, never at exit. Destruction is the
 // shutdown: language module, library, decks, devices, mixer, in that order.
 //
@@ -98,6 +98,12 @@ struct MainWindowHooks {
   decks::DeckTimerFactory timerFactory;
   // Shows a warning box; empty: QMessageBox::warning owned by the main window.
   std::function<void(const QString& caption, const QString& text)> warn;
+  // The folder scan's chooser for "Add folder..." (empty text: none chosen); empty: the
+  // platform's folder dialog.
+  std::function<QString(const QString& caption)> chooseFolder;
+  // The places the folder scan offers after the remembered folders; empty: the user's music
+  // and home folders and the mounted volumes.
+  std::function<std::vector<std::string>()> scanPlaces;
 };
 
 // One deck window and the devices it was given (borrowed from the device list).

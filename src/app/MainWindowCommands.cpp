@@ -7,6 +7,7 @@
 #include "app/SettingsKeys.h"
 #include "decks/ui/MixerWindow.h"
 #include "library/SongDatabase.h"
+#include "library/ui/ScanDialog.h"
 #include "ui/DialogBuilder.h"
 
 namespace veltro::app {
@@ -144,7 +145,19 @@ void MainWindow::RunAboutBox() {
   RunModal(*about);
 }
 
-void MainWindow::OpenFolderScan() {}
+// The scan dialog changes the library only through its commit; whatever it did, the list shows
+// the library in artist order afterwards and the title its song count.
+void MainWindow::OpenFolderScan() {
+  library::ui::ScanDialogHooks scanHooks{
+      hooks_.chooseFolder, hooks_.scanPlaces,
+      [this](const QString& caption, const QString& text) { Warn(caption, text); }};
+  library::ui::ScanDialog scan(
+      *library_, &language_, settings_, [this](int context) { OpenHelp(context); }, this,
+      std::move(scanHooks));
+  RunModal(scan.Dialog());
+  views_->ShowLibrary();
+  ShowSongCount(language_.String(kTitleStringId));
+}
 
 void MainWindow::OpenTagEditor() {}
 

@@ -52,6 +52,9 @@ inline constexpr int kVisibleChecked = 8;
 // [Playlist]: the playlist window's rectangle, written only while it is open.
 inline constexpr char kPlaylistSection[] = "Playlist";
 
+// [Scan], the folders of the last folder scan, belongs to the scan dialog
+// (library/ui/ScanDialog.h).
+
 // How the output devices are given to the decks ([Devices] Mode).
 enum DeviceMode : int {
   kOneDevice = 0,       // Card_0 for every deck

@@ -6,12 +6,14 @@
 // WORK_DIR must hold the language modules, help/ and a library (scripts/screenshots prepares
 // it); MODULE ("leng", ...) is written as the language. Files, each ending in "-MODULE.png":
 // main-library, main-search, main-results (the three pages at 550 x 260), the dialogs
-// devicedlg, languagedlg, comdlg and aboutbox, and desktop (every window where start-up put it:
-// two decks, the main window and the mixer).
+// devicedlg, languagedlg, comdlg and aboutbox, scandlg (as it opens) and scandlg-scanning (a
+// scan of /usr under way, then cancelled: the library stays as it was), and desktop (every
+// window where start-up put it: two decks, the main window and the mixer).
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPixmap>
@@ -20,7 +22,9 @@
 
 #include "app/LibraryViews.h"
 #include "app/MainWindow.h"
+#include "app/SettingsKeys.h"
 #include "library/SongDatabase.h"
+#include "library/ui/ScanDialog.h"
 #include "platform/sound/SoundSystem.h"
 
 namespace {
@@ -52,6 +56,7 @@ void WriteSettings(const QString& workDir) {
 // A library of three songs, copies of the demo tone (WORK_DIR/Demo Tone.wav), unless the
 // folder already holds one.
 void MakeLibrary(const QString& workDir) {
+  QDir(workDir).mkpath(QLatin1String(veltro::app::kDataFolder));
   veltro::library::SongDatabase library(workDir.toStdString());
   library.LoadIndexes();
   if (library.RecordCount() > 0) return;
@@ -94,6 +99,23 @@ bool SavePages(MainWindow& window) {
   return ok;
 }
 
+// The scan dialog as it opens, then while it scans a large folder (the first count shown),
+// then cancelled, which leaves the library as it was.
+bool SaveScanDialog(veltro::ui::TemplateDialog& dialog) {
+  namespace scan = veltro::library::ui;
+  dialog.show();
+  bool ok = Save(dialog.grab(), QStringLiteral("scandlg"));
+  dialog.SendCommand(scan::kScanAddFolderButton);
+  dialog.SendCommand(scan::kScanNewButton);
+  const auto* count = dialog.ControlById<QLabel>(scan::kScanCountText);
+  for (int turn = 0; turn < 1000 && count != nullptr && count->text().isEmpty(); ++turn) {
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+  }
+  ok = Save(dialog.grab(), QStringLiteral("scandlg-scanning")) && ok;
+  dialog.SendCommand(veltro::ui::kCancelCommand);
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -111,6 +133,10 @@ int main(int argc, char** argv) {
   veltro::app::MainWindowHooks hooks;
   hooks.workingDirectory = QString::fromLocal8Bit(argv[2]);
   hooks.runModal = [&ok](QDialog& dialog) {
+    if (dialog.objectName() == QStringLiteral("SCANDLG")) {
+      ok = SaveScanDialog(static_cast<veltro::ui::TemplateDialog&>(dialog)) && ok;
+      return 0;
+    }
     dialog.show();
     ok = Save(dialog.grab(), dialog.objectName().toLower()) && ok;
     dialog.hide();
@@ -119,12 +145,14 @@ int main(int argc, char** argv) {
   hooks.warn = [](const QString&, const QString& text) {
     std::fprintf(stderr, "%s\n", qPrintable(text));
   };
+  hooks.chooseFolder = [](const QString&) { return QStringLiteral("/usr"); };
   MainWindow window(hooks);
   window.CreateAndStart();
   QApplication::processEvents();
   ok = SavePages(window) && ok;
-  for (const int command : {veltro::app::kDeviceSettings, veltro::app::kLanguageSettings,
-                            veltro::app::kControllerPort, veltro::app::kAbout}) {
+  for (const int command :
+       {veltro::app::kDeviceSettings, veltro::app::kLanguageSettings, veltro::app::kControllerPort,
+        veltro::app::kAbout, veltro::app::kFolderScan}) {
     window.RunCommand(command);
   }
   ok = Save(Desktop(), QStringLiteral("desktop")) && ok;

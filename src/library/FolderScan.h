@@ -114,8 +114,8 @@ struct CommitResult {
 // Turns a non-empty staging list into the library (commit, sort the indexes, rewrite the five
 // files), telling `onStep` (may be empty) each step before it runs. An empty staging list
 // commits nothing, nor does one that holds exactly the library's records (nothing added or
-// removed: the files already hold them). When the write fails the library is read back from its files, which still
-// hold the old library, and the result says why. UI thread.
+// removed: the files already hold them). When the write fails the library is read back from
+// its files, which still hold the old library, and the result says why. UI thread.
 CommitResult CommitScan(SongDatabase& library,
                         const std::function<void(std::string_view step)>& onStep = {});
 

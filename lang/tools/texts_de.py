@@ -21,6 +21,10 @@ STRINGS = {
     931: "Dateien: %1",
     932: "Die Bibliothek konnte nicht geschrieben werden und bleibt unverändert.",
     933: "Ordner zum Durchsuchen hinzufügen",
+    934: "Der Tag konnte nicht in die Songdatei geschrieben werden: %1",
+    935: "%1 Songs der Playlist sind nicht in der Bibliothek und wurden ausgelassen.",
+    936: "Die Playlist konnte nicht gelesen werden: %1",
+    937: "Die Playlist konnte nicht gespeichert werden: %1",
 }
 TEXTS = {
     "menu_file": "&Datei", "cmd_new_deck": "&Neuer Player", "cmd_scan": "Ordner &durchsuchen...",

@@ -21,6 +21,10 @@ STRINGS = {
     931: "Files: %1",
     932: "The library could not be written and is left as it was.",
     933: "Add a folder to scan",
+    934: "The tag could not be written to the song file: %1",
+    935: "%1 songs of the playlist are not in the library and were left out.",
+    936: "The playlist could not be read: %1",
+    937: "The playlist could not be saved: %1",
 }
 TEXTS = {
     "menu_file": "&File", "cmd_new_deck": "&New deck", "cmd_scan": "&Scan folders...",

@@ -21,6 +21,10 @@ STRINGS = {
     931: "Archivos: %1",
     932: "No se pudo escribir la biblioteca; queda como estaba.",
     933: "Añadir una carpeta para explorar",
+    934: "No se pudo escribir la etiqueta en el archivo: %1",
+    935: "%1 canciones de la lista no están en la biblioteca y se omitieron.",
+    936: "No se pudo leer la lista: %1",
+    937: "No se pudo guardar la lista: %1",
 }
 TEXTS = {
     "menu_file": "&Archivo", "cmd_new_deck": "&Nuevo reproductor",

@@ -21,6 +21,10 @@ STRINGS = {
     931: "File: %1",
     932: "Non è stato possibile scrivere la libreria, che resta com'era.",
     933: "Aggiungi una cartella da esaminare",
+    934: "Non è stato possibile scrivere il tag nel file: %1",
+    935: "%1 brani della playlist non sono nella libreria e sono stati omessi.",
+    936: "Non è stato possibile leggere la playlist: %1",
+    937: "Non è stato possibile salvare la playlist: %1",
 }
 TEXTS = {
     "menu_file": "&File", "cmd_new_deck": "&Nuovo deck", "cmd_scan": "&Esamina cartelle...",

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "decks/PathParts.h"
 #include "platform/RegularFile.h"
@@ -71,6 +72,7 @@ void DeckTransport::LoadFromLibrary() {
   song_ = record;
   if (!LoadEngine(path, UpperExtension(path))) return;
   songPath_ = path;
+  showsRecordTexts_ = true;
   FinishLoad(autoCue_, std::string(library::FieldText(song_.artist)),
              std::string(library::FieldText(song_.songName)));
 }
@@ -86,7 +88,20 @@ void DeckTransport::DropFiles(const std::vector<std::string>& paths) {
   const int record = library_ != nullptr ? library_->RecordWithPath(path) : -1;
   song_ = record >= 0 ? library_->Records()[static_cast<size_t>(record)] : library::EmptyRecord();
   songPath_ = path;
+  showsRecordTexts_ = false;
   FinishLoad(false, FileNamePart(path), "");  // Cue-Load is for library loads only
+}
+
+void DeckTransport::SongEdited(const library::SongRecord& record) {
+  if (state_ == DeckState::kNoSong || songPath_ != library::FieldText(record.path)) return;
+  std::memcpy(song_.artist, record.artist, sizeof song_.artist);
+  std::memcpy(song_.songName, record.songName, sizeof song_.songName);
+  std::memcpy(song_.genre, record.genre, sizeof song_.genre);
+  std::memcpy(song_.year, record.year, sizeof song_.year);
+  if (showsRecordTexts_) {
+    view_->ShowSong(std::string(library::FieldText(song_.artist)),
+                    std::string(library::FieldText(song_.songName)));
+  }
 }
 
 bool DeckTransport::LoadEngine(const std::string& path, const std::string& extension) {

@@ -135,6 +135,10 @@ class DeckTransport : public MixerDeck {
   // loaded from it or dropped on the deck, or an empty record for a dropped file the library
   // does not hold.
   const library::SongRecord& Song() const { return song_; }
+  // The tag editor saved `record`: a deck holding that song from the library (same path, byte
+  // for byte) takes its new artist, title, genre and year and shows them; the cue position and
+  // everything else of the deck stay. A song dropped on the deck keeps showing its file name.
+  void SongEdited(const library::SongRecord& record);
   // The deck's engine, for the window's diagnostics and for tests. UI thread.
   engine::PlayerEngine& Engine() { return *engine_; }
 
@@ -169,6 +173,7 @@ class DeckTransport : public MixerDeck {
   DeckState state_ = DeckState::kNoSong;
   library::SongRecord song_ = library::EmptyRecord();
   std::string songPath_;  // the loaded file; a new cue is stored on the record with this path
+  bool showsRecordTexts_ = false;  // the song's texts are its library record's (not a file name)
   int length_ = 0;
   int position_ = 0;
   int pitchSlider_ = kPitchCentre;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <functional>
@@ -59,22 +60,37 @@ class RecordingView : public DeckView {
   std::vector<int> statusNotes;
 };
 
-// Timers the test fires by hand: the test thread stands in for the timer thread.
+// Timers the test fires by hand: the test thread stands in for the timer thread. `tick` is the
+// timer started last (one deck); TickAll fires every running timer (several decks).
 struct ManualTimers {
   class Timer : public DeckTimer {
    public:
     explicit Timer(ManualTimers& timers) : owner_(timers) {}
+    ~Timer() override { std::erase_if(owner_.running, [this](auto& r) { return r.first == this; }); }
     bool Start(std::function<void()> callback) override {
       if (owner_.refuseStart) return false;
-      owner_.tick = std::move(callback);
+      owner_.tick = callback;
+      owner_.running.emplace_back(this, std::move(callback));
       ++owner_.starts;
       return true;
     }
-    void Stop() override { owner_.tick = nullptr; }
+    void Stop() override {
+      owner_.tick = nullptr;
+      std::erase_if(owner_.running, [this](auto& r) { return r.first == this; });
+    }
 
    private:
     ManualTimers& owner_;
   };
+  // One period of every running timer, in the order they started; a callback may stop timers.
+  void TickAll() {
+    const auto due = running;
+    for (const auto& [timer, callback] : due) {
+      if (std::any_of(running.begin(), running.end(), [&](auto& r) { return r.first == timer; })) {
+        callback();
+      }
+    }
+  }
   DeckTimerFactory Factory() {
     return [this]() -> std::unique_ptr<DeckTimer> {
       if (noTimer) return nullptr;
@@ -84,6 +100,7 @@ struct ManualTimers {
   bool Running() const { return static_cast<bool>(tick); }
 
   std::function<void()> tick;
+  std::vector<std::pair<const Timer*, std::function<void()>>> running;
   int starts = 0;
   bool noTimer = false;
   bool refuseStart = false;

@@ -162,6 +162,30 @@ TEST_F(DeckTransportTest, DroppedSongsLoadByExtensionFirstFileOnly) {
   EXPECT_TRUE(view.warnings.empty());
 }
 
+// The tag editor's saves reach the deck holding the song: its texts change, its cue does not; a
+// save of another song, or of a song dropped on the deck, leaves what the deck shows.
+TEST_F(DeckTransportTest, EditedTextsOfTheLoadedSongAreShownAtOnce) {
+  DeckTransport& d = LoadedDeck();
+  library::SongRecord edited = db->GetCurrentRecord();
+  library::StoreField(edited.artist, "New Artist");
+  library::StoreField(edited.songName, "New Title");
+  edited.cuePosition = 999;
+  library::SongRecord other = db->Records()[1];
+  library::StoreField(other.artist, "Other");
+  d.SongEdited(other);
+  EXPECT_EQ(view.artist, "Artist A");
+  d.SongEdited(edited);
+  EXPECT_EQ(view.artist, "New Artist");
+  EXPECT_EQ(view.title, "New Title");
+  EXPECT_EQ(library::FieldText(d.Song().artist), "New Artist");
+  EXPECT_EQ(d.Song().cuePosition, 150u);
+  d.DropFiles({songB_});
+  library::StoreField(other.artist, "Dropped");
+  d.SongEdited(other);
+  EXPECT_EQ(view.artist, "b.wav");
+  EXPECT_EQ(library::FieldText(d.Song().artist), "Dropped");
+}
+
 TEST_F(DeckTransportTest, PlayThenPlayPausesAndResumesAtTheSamePlace) {
   DeckTransport& d = LoadedDeck();
   d.PressPlay();

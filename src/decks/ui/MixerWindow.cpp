@@ -37,8 +37,10 @@ void SetSpinValue(QSpinBox* spin, int value) {
 
 MixerWindow::MixerWindow(const veltro::ui::LanguageModule* language,
                          std::function<void(int)> openHelp, int playstartSeconds,
-                         int fadetimeSeconds)
-    : openHelp_(std::move(openHelp)), mixer_(*this, this, playstartSeconds, fadetimeSeconds) {
+                         int fadetimeSeconds, MixerTimers* clock)
+    : openHelp_(std::move(openHelp)),
+      clock_(clock),
+      mixer_(*this, this, playstartSeconds, fadetimeSeconds) {
   connect(&autoTimer_, &QTimer::timeout, this, [this] { mixer_.OnAutoTick(); });
   connect(&fadeTimer_, &QTimer::timeout, this, [this] { mixer_.OnFadeTick(); });
   Build(language);
@@ -181,6 +183,11 @@ void MixerWindow::RemoveDeck(const MixerDeck* deck) {
   FillDeckLists();
 }
 
+void MixerWindow::SetAutomatic(bool on) {
+  SetChecked(dialog_->ControlById<QCheckBox>(kAutomaticBox), on);
+  mixer_.SetAutomatic(on);
+}
+
 void MixerWindow::ChooseDeck(MixerSide side, MixerDeck* deck) {
   mixer_.ChooseDeck(side, deck);
   FillDeckLists();
@@ -227,11 +234,13 @@ void MixerWindow::SetFadeNowEnabled(bool enabled) {
 }
 
 void MixerWindow::Start(MixerTimer timer, std::chrono::milliseconds interval) {
+  if (clock_ != nullptr) return clock_->Start(timer, interval);
   QTimer& which = timer == MixerTimer::kAutomatic ? autoTimer_ : fadeTimer_;
   which.start(interval);
 }
 
 void MixerWindow::Stop(MixerTimer timer) {
+  if (clock_ != nullptr) return clock_->Stop(timer);
   (timer == MixerTimer::kAutomatic ? autoTimer_ : fadeTimer_).stop();
 }
 

@@ -52,10 +52,12 @@ class MixerWindow : public QObject, private MixerView, private MixerTimers {
 
  public:
   // Builds the dialog from `language` (null or a module without "MIXERDLG": an empty dialog
-  // whose controls are missing; the logic still works). Lead times in seconds. UI thread.
+  // whose controls are missing; the logic still works). Lead times in seconds. `clock`, when
+  // not null, runs the automatic and fade timers instead of the window's own QTimers (tests
+  // advance it by hand and call the logic's tick handlers); it is borrowed. UI thread.
   MixerWindow(const veltro::ui::LanguageModule* language, std::function<void(int)> openHelp,
               int playstartSeconds = kDefaultPlaystartSeconds,
-              int fadetimeSeconds = kDefaultFadetimeSeconds);
+              int fadetimeSeconds = kDefaultFadetimeSeconds, MixerTimers* clock = nullptr);
   ~MixerWindow() override;
 
   Mixer& Logic() { return mixer_; }
@@ -73,6 +75,9 @@ class MixerWindow : public QObject, private MixerView, private MixerTimers {
   void ChooseDeck(MixerSide side, MixerDeck* deck);
   // Read by each deck as it loads a song.
   int PlaystartSeconds() const { return mixer_.PlaystartSeconds(); }
+  // Sets or clears the automatic-mode box (810) as a click would: the box shows it and the
+  // automatic timer starts or stops (the playlist's Auto and close buttons).
+  void SetAutomatic(bool on);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,6 +101,7 @@ class MixerWindow : public QObject, private MixerView, private MixerTimers {
   bool FilterCutButton(MixerSide side, QEvent* event);
 
   std::function<void(int)> openHelp_;
+  MixerTimers* clock_;
   QTimer autoTimer_;
   QTimer fadeTimer_;
   Mixer mixer_;

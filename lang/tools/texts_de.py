@@ -22,7 +22,7 @@ STRINGS = {
     932: "Die Bibliothek konnte nicht geschrieben werden und bleibt unverändert.",
     933: "Ordner zum Durchsuchen hinzufügen",
     934: "Der Tag konnte nicht in die Songdatei geschrieben werden: %1",
-    935: "%1 Songs der Playlist sind nicht in der Bibliothek und wurden ausgelassen.",
+    935: "Ausgelassene Songs der Playlist, nicht in der Bibliothek: %1",
     936: "Die Playlist konnte nicht gelesen werden: %1",
     937: "Die Playlist konnte nicht gespeichert werden: %1",
 }

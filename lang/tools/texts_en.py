@@ -22,7 +22,7 @@ STRINGS = {
     932: "The library could not be written and is left as it was.",
     933: "Add a folder to scan",
     934: "The tag could not be written to the song file: %1",
-    935: "%1 songs of the playlist are not in the library and were left out.",
+    935: "Songs of the playlist left out, not in the library: %1",
     936: "The playlist could not be read: %1",
     937: "The playlist could not be saved: %1",
 }

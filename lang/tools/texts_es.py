@@ -22,7 +22,7 @@ STRINGS = {
     932: "No se pudo escribir la biblioteca; queda como estaba.",
     933: "Añadir una carpeta para explorar",
     934: "No se pudo escribir la etiqueta en el archivo: %1",
-    935: "%1 canciones de la lista no están en la biblioteca y se omitieron.",
+    935: "Canciones de la lista omitidas, no están en la biblioteca: %1",
     936: "No se pudo leer la lista: %1",
     937: "No se pudo guardar la lista: %1",
 }

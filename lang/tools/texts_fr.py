@@ -22,7 +22,7 @@ STRINGS = {
     932: "La bibliothèque n'a pas pu être écrite ; elle reste inchangée.",
     933: "Ajouter un dossier à parcourir",
     934: "Le tag n'a pas pu être écrit dans le fichier : %1",
-    935: "%1 morceaux de la playlist ne sont pas dans la bibliothèque et ont été omis.",
+    935: "Morceaux de la playlist omis, absents de la bibliothèque : %1",
     936: "La playlist n'a pas pu être lue : %1",
     937: "La playlist n'a pas pu être enregistrée : %1",
 }

@@ -22,7 +22,7 @@ STRINGS = {
     932: "Non è stato possibile scrivere la libreria, che resta com'era.",
     933: "Aggiungi una cartella da esaminare",
     934: "Non è stato possibile scrivere il tag nel file: %1",
-    935: "%1 brani della playlist non sono nella libreria e sono stati omessi.",
+    935: "Brani della playlist omessi, non presenti nella libreria: %1",
     936: "Non è stato possibile leggere la playlist: %1",
     937: "Non è stato possibile salvare la playlist: %1",
 }

@@ -210,6 +210,10 @@ void LibraryViews::ShowLibrary() {
   libraryModel_.Reset(library_.RecordCount());
 }
 
+void LibraryViews::RefreshLibrary() {
+  libraryModel_.SetRowCount(library_.RecordCount());
+}
+
 void LibraryViews::ShowPage(int page) {
   if (page < 0 || page >= kPageCount) return;
   page_ = page;

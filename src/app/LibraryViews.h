@@ -67,6 +67,9 @@ class LibraryViews : public QWidget {
   // UI thread. After the library was loaded or replaced (start-up, folder scan): the library
   // takes the "Artist" order and the library list shows every song (model reset).
   void ShowLibrary();
+  // UI thread. After records changed in place (the tag editor): the library list keeps its
+  // order, selection and scroll position and repaints every row.
+  void RefreshLibrary();
   // UI thread. Selects tab `page` (0, 1, 2) and shows that page's controls, hiding the other
   // pages'; any other number does nothing.
   void ShowPage(int page);

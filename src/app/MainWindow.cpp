@@ -16,7 +16,9 @@
 #include "decks/ui/MixerWindow.h"
 #include "decks/ui/PlayerWindow.h"
 #include "library/SongDatabase.h"
+#include "playlist/ui/PlaylistWindow.h"
 #include "platform/sound/SoundDevice.h"
+#include "tags/ui/TagEditor.h"
 #include "ui/HelpWindow.h"
 #include "ui/MenuDescription.h"
 
@@ -58,6 +60,11 @@ MainWindow::~MainWindow() {
   // The window's own controls go with the window, before the objects they show.
   delete takeCentralWidget();
   views_ = nullptr;
+  // The tag editor saves an open cell and rebuilds the indexes as it closes; the playlist
+  // goes before the library and language it reads, and the mixer stops taking from it.
+  tagEditor_.reset();
+  if (mixer_ != nullptr) mixer_->Logic().SetTakeNextEntry({});
+  playlist_.reset();
   language_.Unload();
   library_.reset();
   closedDecks_.clear();
@@ -151,9 +158,11 @@ void MainWindow::SetUpLibrary() {
   mixer_ = std::make_unique<decks::ui::MixerWindow>(
       &language_, [this](int context) { OpenHelp(context); },
       settings_.GetInt(kMixerSection, kPlaystartKey, decks::kDefaultPlaystartSeconds),
-      settings_.GetInt(kMixerSection, kFadetimeKey, decks::kDefaultFadetimeSeconds));
+      settings_.GetInt(kMixerSection, kFadetimeKey, decks::kDefaultFadetimeSeconds),
+      hooks_.mixerTimers);
   mixer_->Dialog().move(settings_.GetInt(kMixerSection, kLeftKey, 0),
                         settings_.GetInt(kMixerSection, kTopKey, 0));
+  CreatePlaylist();
   views_->ShowLibrary();
   ShowSongCount(language_.String(kTitleStringId));
 }

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "decks/DeckTimer.h"
+#include "decks/MixerTimers.h"
 #include "platform/Profile.h"
 #include "platform/sound/SoundSystem.h"
 #include "ui/LanguageModule.h"
@@ -45,6 +46,12 @@ namespace veltro::decks::ui {
 class MixerWindow;
 class PlayerWindow;
 }  // namespace veltro::decks::ui
+namespace veltro::playlist::ui {
+class PlaylistWindow;
+}
+namespace veltro::tags::ui {
+class TagEditor;
+}
 
 namespace veltro::app {
 
@@ -96,6 +103,8 @@ struct MainWindowHooks {
   std::function<bool(platform::sound::SoundDevice& device, const std::string& guidText)> openDevice;
   // The decks' playback timer; empty: the real 100 ms timer thread.
   decks::DeckTimerFactory timerFactory;
+  // The mixer's automatic and fade timers (borrowed); null: the mixer window's own QTimers.
+  decks::MixerTimers* mixerTimers = nullptr;
   // Shows a warning box; empty: QMessageBox::warning owned by the main window.
   std::function<void(const QString& caption, const QString& text)> warn;
   // The folder scan's chooser for "Add folder..." (empty text: none chosen); empty: the
@@ -104,6 +113,10 @@ struct MainWindowHooks {
   // The places the folder scan offers after the remembered folders; empty: the user's music
   // and home folders and the mounted volumes.
   std::function<std::vector<std::string>()> scanPlaces;
+  // The playlist's file choosers (command 112 and its save button), given the owner and the
+  // Playlist folder; empty text: cancelled. Empty: the platform's file dialogs.
+  std::function<QString(QWidget* parent, const QString& folder)> choosePlaylistToOpen;
+  std::function<QString(QWidget* parent, const QString& folder)> choosePlaylistToSave;
 };
 
 // One deck window and the devices it was given (borrowed from the device list).
@@ -140,6 +153,9 @@ class MainWindow : public QMainWindow {
   library::SongDatabase& Library() { return *library_; }
   LibraryViews& Views() { return *views_; }
   decks::ui::MixerWindow& Mixer() { return *mixer_; }
+  playlist::ui::PlaylistWindow& Playlist() { return *playlist_; }
+  // The open tag editor (command 104), or null.
+  tags::ui::TagEditor* TagEditor() { return tagEditor_.get(); }
   const std::vector<DeckEntry>& Decks() const { return decks_; }
   // The output devices opened at start, in the order of their card keys, and mode 1's monitor.
   const std::vector<std::unique_ptr<platform::sound::SoundDevice>>& Devices() const {
@@ -196,8 +212,9 @@ class MainWindow : public QMainWindow {
   // nothing visible until its window exists.
   void OpenFolderScan();
   void OpenTagEditor();
-  void OpenPlaylistWindow();
-  void LoadPlaylistFile();
+  void OnTagEditorClosed();
+  void CreatePlaylist();
+  void PlacePlaylistWindow(QWidget& window) const;
   bool AppendToOpenPlaylist();
   void OpenControllerLink(const std::string& port);
   void CloseControllerLink();
@@ -211,6 +228,8 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<ui::HelpWindow> help_;
   LibraryViews* views_ = nullptr;  // owned by the window (its central widget)
   std::unique_ptr<decks::ui::MixerWindow> mixer_;
+  std::unique_ptr<playlist::ui::PlaylistWindow> playlist_;  // made with the mixer, gone before it
+  std::unique_ptr<tags::ui::TagEditor> tagEditor_;          // while the editor is open
   bool mixerShown_ = false;
   std::vector<std::unique_ptr<platform::sound::SoundDevice>> devices_;
   std::unique_ptr<platform::sound::SoundDevice> monitorDevice_;

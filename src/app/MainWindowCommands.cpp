@@ -6,8 +6,11 @@
 #include "app/MainWindow.h"
 #include "app/SettingsKeys.h"
 #include "decks/ui/MixerWindow.h"
+#include "decks/ui/PlayerWindow.h"
 #include "library/SongDatabase.h"
 #include "library/ui/ScanDialog.h"
+#include "playlist/ui/PlaylistWindow.h"
+#include "tags/ui/TagEditor.h"
 #include "ui/DialogBuilder.h"
 
 namespace veltro::app {
@@ -39,10 +42,10 @@ void MainWindow::RunCommand(int command) {
       views_->ShowPage(kSearchFormTab);
       break;
     case kOpenPlaylist:
-      OpenPlaylistWindow();
+      playlist_->Open();
       break;
     case kLoadPlaylist:
-      LoadPlaylistFile();
+      playlist_->ChooseAndLoad(this);
       break;
     case kDeviceSettings:
       RunDeviceDialog();
@@ -159,14 +162,52 @@ void MainWindow::OpenFolderScan() {
   ShowSongCount(language_.String(kTitleStringId));
 }
 
-void MainWindow::OpenTagEditor() {}
+// One editor at a time: the main window is disabled while it is open, so the command comes only
+// from another window's accelerator, and then brings the open editor forward.
+void MainWindow::OpenTagEditor() {
+  if (tagEditor_ != nullptr) {
+    tagEditor_->Window()->raise();
+    return;
+  }
+  tags::ui::TagEditorHooks editorHooks;
+  editorHooks.openHelp = [this](int context) { OpenHelp(context); };
+  editorHooks.saved = [this](const library::SongRecord& record) {
+    for (const DeckEntry& deck : decks_) deck.window->Transport().SongEdited(record);
+  };
+  tagEditor_ =
+      std::make_unique<tags::ui::TagEditor>(*library_, &language_, this, std::move(editorHooks));
+  connect(tagEditor_.get(), &tags::ui::TagEditor::closed, this, [this] { OnTagEditorClosed(); },
+          Qt::QueuedConnection);
+  tagEditor_->Show();
+}
 
-void MainWindow::OpenPlaylistWindow() {}
+// The indexes were rebuilt with the edited keys: the library list shows the same songs in the
+// new order of its keys.
+void MainWindow::OnTagEditorClosed() {
+  tagEditor_.reset();
+  views_->RefreshLibrary();
+}
 
-void MainWindow::LoadPlaylistFile() {}
+// The playlist lives as long as the mixer, which takes its songs through it.
+void MainWindow::CreatePlaylist() {
+  playlist::ui::PlaylistWindowHooks playlistHooks;
+  playlistHooks.setAutomatic = [this](bool on) { mixer_->SetAutomatic(on); };
+  playlistHooks.openHelp = [this](int context) { OpenHelp(context); };
+  playlistHooks.placeWindow = [this](QWidget& window) { PlacePlaylistWindow(window); };
+  playlistHooks.chooseSaveFile = hooks_.choosePlaylistToSave;
+  playlistHooks.chooseOpenFile = hooks_.choosePlaylistToOpen;
+  playlistHooks.warn = [this](const QString& caption, const QString& text) { Warn(caption, text); };
+  playlist_ = std::make_unique<playlist::ui::PlaylistWindow>(*library_, &language_,
+                                                             PlaylistDirectory(), playlistHooks);
+  mixer_->Logic().SetTakeNextEntry([this] { playlist_->TakeNextEntry(); });
+}
 
 bool MainWindow::AppendToOpenPlaylist() {
-  return false;  // no playlist window is open
+  if (!playlist_->IsOpen()) return false;
+  const library::SongRecord record = library_->GetCurrentRecord();
+  playlist_->Append(library::FieldText(record.artist), library::FieldText(record.songName),
+                    library::FieldText(record.path));
+  return true;
 }
 
 void MainWindow::OpenControllerLink(const std::string& port) {

@@ -2,11 +2,14 @@
 // 132) in one replace of veltro.ini.
 #include <QAction>
 #include <QMenuBar>
+#include <limits>
+#include <optional>
 
 #include "app/MainWindow.h"
 #include "app/SettingsKeys.h"
 #include "decks/ui/MixerWindow.h"
 #include "decks/ui/PlayerWindow.h"
+#include "playlist/ui/PlaylistWindow.h"
 #include "ui/DialogBuilder.h"
 #include "ui/MenuDescription.h"
 
@@ -18,6 +21,8 @@ constexpr int kMainLeft = 0;
 constexpr int kMainTop = 300;
 constexpr int kMainWidth = 550;
 constexpr int kMainHeight = 155;
+// A playlist window without a saved position goes where the window system puts it.
+constexpr int kUseDefaultPosition = std::numeric_limits<int>::min();
 
 bool SetInt(platform::ProfileDocument& document, std::string_view section, std::string_view key,
             int value) {
@@ -37,6 +42,20 @@ void PlaceWindow(QWidget& window, const QRect& frame) {
   const QSize decoration = window.frameGeometry().size() - window.geometry().size();
   window.move(frame.topLeft());
   window.resize(frame.size() - decoration);
+}
+
+// The playlist window opens at its saved rectangle; without a saved position it keeps the
+// place the window system gives it and takes only the saved (or default) size.
+void MainWindow::PlacePlaylistWindow(QWidget& window) const {
+  const int left = settings_.GetInt(kPlaylistSection, kLeftKey, kUseDefaultPosition);
+  const int top = settings_.GetInt(kPlaylistSection, kTopKey, kUseDefaultPosition);
+  const int width = settings_.GetInt(kPlaylistSection, kWidthKey, playlist::ui::kPlaylistWidth);
+  const int height = settings_.GetInt(kPlaylistSection, kHeightKey, playlist::ui::kPlaylistHeight);
+  if (left == kUseDefaultPosition || top == kUseDefaultPosition) {
+    window.resize(width, height);
+  } else {
+    PlaceWindow(window, QRect(left, top, width, height));
+  }
 }
 
 void MainWindow::RestoreWindowRect() {
@@ -62,6 +81,9 @@ bool MainWindow::WriteSettings(platform::ProfileDocument& document) const {
        SetInt(document, kMixerSection, kVisibleKey, mixerShown_ ? kVisibleChecked : 0) &&
        SetInt(document, kMixerSection, kFadetimeKey, mixer_->Logic().FadetimeSeconds() & 0xFFFF) &&
        SetInt(document, kMixerSection, kPlaystartKey, mixer_->Logic().PlaystartSeconds() & 0xFFFF);
+  if (const std::optional<QRect> playlistFrame = playlist_->FrameGeometry()) {
+    ok = ok && SetRect(document, kPlaylistSection, *playlistFrame);
+  }
   for (const DeckEntry& entry : decks_) {
     decks::ui::PlayerWindow& deck = *entry.window;
     const std::string& name = deck.DeckName();

@@ -1,10 +1,12 @@
-// The main window's command table on a running program: sending songs to the decks, driving
-// deck A and B, the search form, the settings dialogs and the mixer's visibility.
+// The main window's command table on a running program: sending songs to the decks or the
+// playlist, driving deck A and B, the search form, the settings dialogs, the mixer's
+// visibility, the playlist's commands and the tag editor.
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QTableView>
 #include <QtTest/QTest>
 
 #include "app/LibraryViews.h"
@@ -12,6 +14,10 @@
 #include "app/SettingsKeys.h"
 #include "decks/ui/MixerWindow.h"
 #include "library/SongDatabase.h"
+#include "platform/Profile.h"
+#include "playlist/Playlist.h"
+#include "playlist/ui/PlaylistWindow.h"
+#include "tags/ui/TagEditor.h"
 #include "support/Fixtures.h"
 #include "ui/MenuDescription.h"
 
@@ -35,8 +41,10 @@ class MainWindowCommandsTest : public MainWindowTest {
     ASSERT_TRUE(QDir(Folder()).mkpath(QStringLiteral("Data")));
     testing::WriteBytes(dir.File("Data/Data.ndb"), library::DataFileBytes(songs));
     WriteDeviceSettings(kOneDevice, 1, 2);
+    songPaths = {songs[0].path, songs[1].path};
     Start();
   }
+  std::vector<std::string> songPaths;
   decks::DeckTransport& Deck(size_t i) { return window->Decks()[i].window->Transport(); }
 };
 
@@ -143,6 +151,94 @@ TEST_F(MainWindowCommandsTest, NewDeckAndUnknownCommands) {
   EXPECT_EQ(window->Mixer().Logic().Deck(decks::MixerSide::kRight), &Deck(1));
   for (const int command : {0, 103, 999, 1008}) window->RunCommand(command);
   EXPECT_EQ(window->Decks().size(), 3u);
+}
+
+}  // namespace
+}  // namespace veltro::app
+
+namespace veltro::app {
+namespace {
+
+// With the playlist open, sending a song appends it and leaves the decks alone; 112 loads a
+// chosen file into it; the settings keep its rectangle only while it is open, and it opens
+// there again.
+TEST_F(MainWindowCommandsTest, PlaylistTakesSentSongsLoadsFilesAndKeepsItsPlace) {
+  window->RunCommand(kOpenPlaylist);
+  playlist::ui::PlaylistWindow& list = window->Playlist();
+  ASSERT_TRUE(list.IsOpen());
+  window->Library().SetCurrent(1);
+  window->RunCommand(kSendSong);
+  EXPECT_EQ(Deck(0).State(), DeckState::kNoSong);
+  ASSERT_EQ(list.Logic().Count(), 1);
+  EXPECT_EQ(list.Logic().DisplayText(0), "1. Beta - Beta song");
+
+  const std::string file = dir.File("Playlist/set.vtp");
+  testing::WriteBytes(file, songPaths[0] + "\r\n" + songPaths[1] + "\r\n");
+  window->Playlist().Window()->close();
+  EXPECT_FALSE(list.IsOpen());
+  window.reset();
+  MainWindowHooks hooks = Hooks();
+  QString offeredFolder;
+  hooks.choosePlaylistToOpen = [&](QWidget*, const QString& folder) {
+    offeredFolder = folder;
+    return QString::fromStdString(file);
+  };
+  window = std::make_unique<MainWindow>(hooks);
+  window->CreateAndStart();
+  window->RunCommand(kLoadPlaylist);
+  EXPECT_EQ(offeredFolder, window->PlaylistDirectory());
+  ASSERT_TRUE(window->Playlist().IsOpen());
+  EXPECT_EQ(window->Playlist().Logic().Count(), 2);
+
+  window->Playlist().Window()->setGeometry(40, 50, 420, 260);
+  ASSERT_TRUE(window->SaveSettings());
+  const QRect frame = window->Playlist().Window()->frameGeometry();
+  const std::vector<int> expected = {frame.x(), frame.y(), frame.width(), frame.height()};
+  const auto savedRect = [this] {
+    platform::Profile saved(IniPath());
+    std::vector<int> values;
+    for (const char* key : {kLeftKey, kTopKey, kWidthKey, kHeightKey}) {
+      values.push_back(saved.GetInt(kPlaylistSection, key, -1));
+    }
+    return values;
+  };
+  EXPECT_EQ(savedRect(), expected);
+  window->Playlist().Window()->close();
+  window->RunCommand(kOpenPlaylist);
+  EXPECT_EQ(window->Playlist().Window()->frameGeometry(), frame) << "it opens where it was";
+  window->Playlist().Window()->setGeometry(100, 120, 300, 200);
+  window->Playlist().Window()->close();
+  ASSERT_TRUE(window->SaveSettings());
+  EXPECT_EQ(savedRect(), expected) << "a closed playlist's keys stay as they were";
+}
+
+// 104 opens the editor over a disabled main window; a stored cell reaches the deck holding
+// the song, and closing the editor enables the main window and lets it go.
+TEST_F(MainWindowCommandsTest, TagEditorEditsReachTheDecksAndClosingEnablesTheMainWindow) {
+  window->Library().SetCurrent(0);
+  window->RunCommand(kLoadDeckA);
+  window->RunCommand(kTagEditor);
+  tags::ui::TagEditor* editor = window->TagEditor();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_FALSE(window->isEnabled());
+  ASSERT_EQ(window->Library().RecordForRow(0), 0);  // artist order: Alpha first
+  QTableView* list = editor->List();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                    list->visualRect(list->model()->index(0, 0)).center());
+  ASSERT_TRUE(editor->CellOpen());
+  editor->CellEdit()->selectAll();
+  QTest::keyClicks(editor->CellEdit(), QStringLiteral("Gamma"));
+  QTest::keyClick(editor->CellEdit(), Qt::Key_Tab);
+  EXPECT_STREQ(Deck(0).Song().artist, "Gamma");
+  EXPECT_STREQ(Deck(1).Song().artist, "") << "deck B holds no song";
+
+  editor->Close();
+  EXPECT_TRUE(window->isEnabled());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window->TagEditor(), nullptr);
+  window->RunCommand(kTagEditor);
+  ASSERT_NE(window->TagEditor(), nullptr) << "the editor opens again";
+  window->TagEditor()->Close();
 }
 
 }  // namespace

@@ -7,17 +7,22 @@
 // it); MODULE ("leng", ...) is written as the language. Files, each ending in "-MODULE.png":
 // main-library, main-search, main-results (the three pages at 550 x 260), the dialogs
 // devicedlg, languagedlg, comdlg and aboutbox, scandlg (as it opens) and scandlg-scanning (a
-// scan of /usr under way, then cancelled: the library stays as it was), and desktop (every
-// window where start-up put it: two decks, the main window and the mixer).
+// scan of /usr under way, then cancelled: the library stays as it was), playlist (the three
+// songs, the second marked as the next, the third selected), tageditor (the title cell of the
+// second row open), and desktop (every window where start-up put it: two decks, the main
+// window, the mixer and the playlist).
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPainter>
 #include <QPixmap>
 #include <QScreen>
+#include <QTableView>
+#include <QTest>
 #include <cstdio>
 
 #include "app/LibraryViews.h"
@@ -25,6 +30,9 @@
 #include "app/SettingsKeys.h"
 #include "library/SongDatabase.h"
 #include "library/ui/ScanDialog.h"
+#include "playlist/Playlist.h"
+#include "playlist/ui/PlaylistWindow.h"
+#include "tags/ui/TagEditor.h"
 #include "platform/sound/SoundSystem.h"
 
 namespace {
@@ -47,7 +55,8 @@ void WriteSettings(const QString& workDir) {
   ini.write(QStringLiteral("[MainWnd]\nLanguage=%1.dll\nLeft=0\nTop=300\nWidth=550\nHeight=260\n"
                            "[Devices]\nMode=0\nCount=1\nCard_0=Null output\n"
                            "[present Devices]\nNull output=%2\n[Player]\nCount=2\n"
-                           "[Mixer]\nVisible=8\nLeft=0\nTop=570\n")
+                           "[Mixer]\nVisible=8\nLeft=0\nTop=570\n"
+                           "[Playlist]\nLeft=290\nTop=570\nWidth=500\nHeight=220\n")
                 .arg(module,
                      QString::fromStdString(veltro::platform::sound::SoundSystem::NullOutputGuid()))
                 .toUtf8());
@@ -116,6 +125,37 @@ bool SaveScanDialog(veltro::ui::TemplateDialog& dialog) {
   return ok;
 }
 
+// The playlist of the library's three songs, sent as a double click sends them.
+bool SavePlaylist(MainWindow& window) {
+  window.RunCommand(veltro::app::kOpenPlaylist);
+  for (int record = 0; record < window.Library().RecordCount(); ++record) {
+    window.Library().SetCurrent(record);
+    window.RunCommand(veltro::app::kSendSong);
+  }
+  veltro::playlist::ui::PlaylistWindow& playlist = window.Playlist();
+  playlist.Logic().SetMarker(1);
+  playlist.Refresh();
+  QListView* list = playlist.List();
+  list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::Select);
+  QApplication::processEvents();
+  return Save(playlist.Window()->grab(), QStringLiteral("playlist"));
+}
+
+// The tag editor with the second row's title cell open, then closed unchanged.
+bool SaveTagEditor(MainWindow& window) {
+  window.RunCommand(veltro::app::kTagEditor);
+  veltro::tags::ui::TagEditor* editor = window.TagEditor();
+  if (editor == nullptr) return false;
+  QTableView* list = editor->List();
+  const QRect cell = list->visualRect(list->model()->index(1, 1));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+  QApplication::processEvents();
+  const bool ok = Save(editor->Window()->grab(), QStringLiteral("tageditor"));
+  editor->Close();
+  QApplication::processEvents();
+  return ok;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -155,6 +195,8 @@ int main(int argc, char** argv) {
         veltro::app::kAbout, veltro::app::kFolderScan}) {
     window.RunCommand(command);
   }
+  ok = SaveTagEditor(window) && ok;
+  ok = SavePlaylist(window) && ok;
   ok = Save(Desktop(), QStringLiteral("desktop")) && ok;
   return ok ? 0 : 1;
 }

@@ -89,8 +89,8 @@ void PlaylistWindow::Open() {
     return;
   }
   Create();
-  if (hooks_.placeWindow) hooks_.placeWindow(*window_);
   window_->show();
+  if (hooks_.placeWindow) hooks_.placeWindow(*window_);
 }
 
 void PlaylistWindow::Create() {

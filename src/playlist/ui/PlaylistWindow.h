@@ -77,8 +77,8 @@ struct PlaylistWindowHooks {
   std::function<void(bool on)> setAutomatic;
   // Opens help `context` (50).
   std::function<void(int context)> openHelp;
-  // Called once the window is made (500 x 300) and before it is shown: the owner puts it at
-  // the saved rectangle.
+  // Called once the window is made (500 x 300) and shown, so that its frame is known: the
+  // owner puts it at the saved rectangle.
   std::function<void(QWidget& window)> placeWindow;
   // Asks for the file to save to, starting in `folder`; empty text: cancelled. Empty hook: the
   // platform's save dialog, filter "Veltro Playlist (*.vtp)", default suffix "vtp".

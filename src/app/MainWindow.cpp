@@ -13,6 +13,7 @@
 #include "app/LanguageDialog.h"
 #include "app/LibraryViews.h"
 #include "app/SettingsKeys.h"
+#include "decks/ControllerLink.h"
 #include "decks/ui/MixerWindow.h"
 #include "decks/ui/PlayerWindow.h"
 #include "library/SongDatabase.h"
@@ -21,6 +22,7 @@
 #include "tags/ui/TagEditor.h"
 #include "ui/HelpWindow.h"
 #include "ui/MenuDescription.h"
+#include "ui/UiThreadQueue.h"
 
 namespace veltro::app {
 namespace {
@@ -57,6 +59,8 @@ MainWindow::MainWindow(MainWindowHooks hooks)
 }
 
 MainWindow::~MainWindow() {
+  // The controller's reader ends before anything it could act on goes.
+  controller_.reset();
   // The window's own controls go with the window, before the objects they show.
   delete takeCentralWidget();
   views_ = nullptr;
@@ -109,6 +113,7 @@ void MainWindow::CreateAndStart() {
   BuildMenus();
   BuildWindow();
   SetUpLibrary();
+  CreateControllerLink();
   show();
   RestoreWindowRect();
   ReportLibraryProblem();

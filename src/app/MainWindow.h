@@ -7,11 +7,13 @@
 //   run, recognised by a settings file that is missing or not writable, shows the language and
 //   then the device dialog before any window exists), the song library, the help viewer;
 // - CreateAndStart: the menu and accelerators, the window and its views at the saved rectangle,
-//   the library's indexes (rebuilt when one is missing or wrong), the mixer, the title, the sound
-//   devices by [Devices] Mode, the decks by [Player] Count, the mixer shown when it was visible,
-//   and, when the library is empty, the folder scan command posted to run once start-up is over.
+//   the library's indexes (rebuilt when one is missing or wrong), the mixer, the serial
+//   controller link (closed until command 123 opens it), the title, the sound devices by
+//   [Devices] Mode, the decks by [Player] Count, the mixer shown when it was visible, and, when
+//   the library is empty, the folder scan command posted to run once start-up is over.
 // Settings are written only by command 132 and the dialogs, never at exit. Destruction is the
-// shutdown: language module, library, decks, devices, mixer, in that order.
+// shutdown: the controller link (closed quietly, its reader joined), language module, library,
+// decks, devices, mixer, in that order.
 //
 // Thread: UI thread only. Decks are top-level windows owned here; closing one (refused while it
 // plays) destroys it and frees its name.
@@ -33,6 +35,9 @@
 
 class QDialog;
 
+namespace veltro::decks {
+class ControllerLink;
+}
 namespace veltro::library {
 class SongDatabase;
 }
@@ -41,7 +46,8 @@ class SoundDevice;
 }
 namespace veltro::ui {
 class HelpWindow;
-}
+class UiThreadQueue;
+}  // namespace veltro::ui
 namespace veltro::decks::ui {
 class MixerWindow;
 class PlayerWindow;
@@ -216,6 +222,7 @@ class MainWindow : public QMainWindow {
   void CreatePlaylist();
   void PlacePlaylistWindow(QWidget& window) const;
   bool AppendToOpenPlaylist();
+  void CreateControllerLink();
   void OpenControllerLink(const std::string& port);
   void CloseControllerLink();
 
@@ -228,6 +235,10 @@ class MainWindow : public QMainWindow {
   std::unique_ptr<ui::HelpWindow> help_;
   LibraryViews* views_ = nullptr;  // owned by the window (its central widget)
   std::unique_ptr<decks::ui::MixerWindow> mixer_;
+  // The controller link's reader posts its actions here; declared before the link, which is
+  // closed (its reader joined) first thing at shutdown anyway.
+  std::unique_ptr<ui::UiThreadQueue> controllerQueue_;
+  std::unique_ptr<decks::ControllerLink> controller_;  // made with the mixer, acts on its decks
   std::unique_ptr<playlist::ui::PlaylistWindow> playlist_;  // made with the mixer, gone before it
   std::unique_ptr<tags::ui::TagEditor> tagEditor_;          // while the editor is open
   bool mixerShown_ = false;

@@ -5,6 +5,7 @@
 #include "app/LibraryViews.h"
 #include "app/MainWindow.h"
 #include "app/SettingsKeys.h"
+#include "decks/ControllerLink.h"
 #include "decks/ui/MixerWindow.h"
 #include "decks/ui/PlayerWindow.h"
 #include "library/SongDatabase.h"
@@ -12,6 +13,7 @@
 #include "playlist/ui/PlaylistWindow.h"
 #include "tags/ui/TagEditor.h"
 #include "ui/DialogBuilder.h"
+#include "ui/UiThreadQueue.h"
 
 namespace veltro::app {
 namespace {
@@ -210,10 +212,27 @@ bool MainWindow::AppendToOpenPlaylist() {
   return true;
 }
 
-void MainWindow::OpenControllerLink(const std::string& port) {
-  static_cast<void>(port);
+// The link acts on the mixer's deck A and B as they are chosen when each action arrives, and
+// shows its messages as the main window's warnings.
+void MainWindow::CreateControllerLink() {
+  controllerQueue_ = std::make_unique<ui::UiThreadQueue>();
+  decks::ControllerLinkHooks linkHooks;
+  linkHooks.postToUi = [queue = controllerQueue_.get()](std::function<void()> work) {
+    queue->Post(std::move(work));
+  };
+  linkHooks.deck = [this](decks::MixerSide side) { return mixer_->Logic().Deck(side); };
+  linkHooks.message = [this](const std::string& caption, const std::string& text) {
+    Warn(QString::fromStdString(caption), QString::fromStdString(text));
+  };
+  controller_ = std::make_unique<decks::ControllerLink>(std::move(linkHooks));
 }
 
-void MainWindow::CloseControllerLink() {}
+void MainWindow::OpenControllerLink(const std::string& port) {
+  controller_->Open(port);
+}
+
+void MainWindow::CloseControllerLink() {
+  controller_->Close();
+}
 
 }  // namespace veltro::app

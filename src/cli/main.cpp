@@ -13,6 +13,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
+#include "cli/ControllerCommand.h"
 #include "cli/DecodeCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/LibraryCommand.h"
@@ -53,7 +54,8 @@ int Usage() {
                " be -)\n"
                "       veltro-cli info FILE [--frames N]\n"
                "       veltro-cli tags read|write FILE [--artist A] [--title T] [--genre G]"
-               " [--year Y]\n");
+               " [--year Y]\n"
+               "       veltro-cli controller PORT  (a device path or COMn)\n");
   return 2;
 }
 
@@ -126,6 +128,7 @@ int RunCommandOnce(const std::vector<std::string_view>& args) {
   if (args[0] == "decode") return veltro::cli::RunDecodeCommand(rest);
   if (args[0] == "info") return veltro::cli::RunInfoCommand(rest);
   if (args[0] == "tags") return veltro::cli::RunTagsCommand(rest);
+  if (args[0] == "controller") return veltro::cli::RunControllerCommand(rest);
   if (args[0] != "play") return Usage();
   PlayOptions options;
   if (const auto error = veltro::cli::ParsePlayArguments(rest, options)) return Fail(*error);

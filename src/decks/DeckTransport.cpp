@@ -279,6 +279,15 @@ void DeckTransport::PitchSlider(ScrollAction action, int thumb) {
   }
 }
 
+void DeckTransport::SetPitchThumb(int position) {
+  PitchSlider(ScrollAction::kThumbPosition, position);
+  PitchSlider(ScrollAction::kThumbTrack, position);
+}
+
+void DeckTransport::StepPosition(bool forward) {
+  PositionSlider(forward ? ScrollAction::kLineIncrease : ScrollAction::kLineDecrease);
+}
+
 void DeckTransport::ZeroPitch() {
   pitchSlider_ = kPitchCentre;
   if (state_ != DeckState::kNoSong) engine_->SetPitch(0);

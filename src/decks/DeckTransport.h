@@ -91,6 +91,8 @@ class DeckTransport : public MixerDeck {
   bool EngineLoaded() const override { return engine_->IsLoaded(); }
   bool NearEnd() const override { return engine_->NearEnd() != 0; }
   void SetEndWarning(int hundredths) override { engine_->SetEndWarning(hundredths); }
+  void SetPitchThumb(int position) override;
+  void StepPosition(bool forward) override;
 
   // Files dropped on the window: only the first counts, and only when its extension is .MP3,
   // .OGG or .WAV (any case) and the deck is neither playing nor seeking.

@@ -27,6 +27,14 @@ class MixerDeck {
   virtual bool NearEnd() const = 0;
   // The engine's end warning, in hundredths of a second of remaining time.
   virtual void SetEndWarning(int hundredths) = 0;
+  // The pitch slider moved to `position` (0 ... 255, 127 = no change; outside clamped as the
+  // slider clamps) as a thumb-position action followed by a thumb-track action: what the serial
+  // controller's pitch lines do. Ignored, like every pitch slider action, before a song is loaded.
+  virtual void SetPitchThumb(int position) = 0;
+  // One line step of the position slider: forward = one line increase, else one line decrease;
+  // like every position slider action it stops a playing deck to seek, and is ignored before a
+  // song is loaded.
+  virtual void StepPosition(bool forward) = 0;
 };
 
 }  // namespace veltro::decks

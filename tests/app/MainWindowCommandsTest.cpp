@@ -12,6 +12,7 @@
 #include "app/LibraryViews.h"
 #include "app/MainWindowHarness.h"
 #include "app/SettingsKeys.h"
+#include "decks/ControllerLink.h"
 #include "decks/ui/MixerWindow.h"
 #include "library/SongDatabase.h"
 #include "platform/Profile.h"
@@ -30,16 +31,7 @@ class MainWindowCommandsTest : public MainWindowTest {
  protected:
   void SetUp() override {
     MainWindowTest::SetUp();
-    std::vector<library::Song> songs;
-    for (const char* name : {"Alpha", "Beta"}) {
-      const std::string path = dir.File(std::string(name) + ".wav");
-      const auto samples = testing::Sine(440.0, 44100, 2.0, 2);
-      testing::WriteBytes(
-          path, testing::MakeWav(testing::PcmLayout(2, 44100), testing::Pcm16Bytes(samples)));
-      songs.push_back({name, std::string(name) + " song", "Test", "2024", path, 0, 2000});
-    }
-    ASSERT_TRUE(QDir(Folder()).mkpath(QStringLiteral("Data")));
-    testing::WriteBytes(dir.File("Data/Data.ndb"), library::DataFileBytes(songs));
+    const std::vector<library::Song> songs = WriteTwoSongLibrary();
     WriteDeviceSettings(kOneDevice, 1, 2);
     songPaths = {songs[0].path, songs[1].path};
     Start();
@@ -111,14 +103,18 @@ TEST_F(MainWindowCommandsTest, ConfirmedSettingsDialogsSayTheyApplyAtTheNextStar
     dialog.SendCommand(ui::kOkCommand);
     return dialog.result();
   };
+  // A port that cannot be opened: the confirmed port dialog tries it and says so, whatever
+  // ports this machine has.
+  window->Settings().WriteString(kDevicesSection, kComportKey, dir.File("no-port"));
   for (const int command : {kDeviceSettings, kLanguageSettings, kControllerPort}) {
     window->RunCommand(command);
   }
   EXPECT_EQ(shownDialogs, (std::vector<std::string>{"DEVICEDLG", "LANGUAGEDLG", "COMDLG"}));
-  EXPECT_EQ(warnings.size(), 2u) << "the device and language dialogs, not the port";
+  ASSERT_EQ(warnings.size(), 3u) << "the device and language dialogs, then the port";
+  EXPECT_EQ(warnings.back(), decks::kControllerBusyText);
   answer = nullptr;
   window->RunCommand(kDeviceSettings);
-  EXPECT_EQ(warnings.size(), 2u) << "a cancelled dialog says nothing";
+  EXPECT_EQ(warnings.size(), 3u) << "a cancelled dialog says nothing";
 }
 
 TEST_F(MainWindowCommandsTest, AcceleratorsWorkFromEveryWindow) {

@@ -15,7 +15,9 @@
 #include "app/MainWindow.h"
 #include "decks/DeckHarness.h"
 #include "decks/ui/PlayerWindow.h"
+#include "library/LibraryFileBytes.h"
 #include "platform/sound/SoundDevice.h"
+#include "support/Fixtures.h"
 #include "support/TempDir.h"
 #include "ui/DialogBuilder.h"
 #include "ui/UiTestSupport.h"
@@ -46,6 +48,21 @@ class MainWindowTest : public ::testing::Test {
     text += "[present Devices]\n";
     for (int i = 0; i < devices; ++i) text += "Card " + std::to_string(i) + "=" + Guid(i) + "\n";
     WriteIni(text + "[Player]\nCount=" + std::to_string(decks) + "\n" + extra);
+  }
+
+  // Data/Data.ndb with two 2 s sine songs, Alpha.wav and Beta.wav (artists "Alpha", "Beta").
+  std::vector<library::Song> WriteTwoSongLibrary() {
+    std::vector<library::Song> songs;
+    for (const char* name : {"Alpha", "Beta"}) {
+      const std::string path = dir.File(std::string(name) + ".wav");
+      const auto samples = testing::Sine(440.0, 44100, 2.0, 2);
+      testing::WriteBytes(
+          path, testing::MakeWav(testing::PcmLayout(2, 44100), testing::Pcm16Bytes(samples)));
+      songs.push_back({name, std::string(name) + " song", "Test", "2024", path, 0, 2000});
+    }
+    QDir(Folder()).mkpath(QStringLiteral("Data"));
+    testing::WriteBytes(dir.File("Data/Data.ndb"), library::DataFileBytes(songs));
+    return songs;
   }
 
   static std::string Guid(int i) {

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "decks/Mixer.h"
@@ -82,6 +83,8 @@ struct FakeLibrary {
 // A deck with the transport rules the mixer depends on: a load is refused while playing or
 // seeking; play toggles between playing and paused; cue stops at the cue position ("cued");
 // the attenuation slider gives a volume of -position hundredths of a decibel, silent above 2900.
+// Every button, load, pitch and position call is also written to `calls`, whatever its effect
+// ("load", "play", "cue", "pitch 140", "step forward", "step back").
 class RecordingDeck : public MixerDeck {
  public:
   RecordingDeck(const MixerClock& clock, const FakeLibrary& library)
@@ -89,6 +92,7 @@ class RecordingDeck : public MixerDeck {
 
   DeckState State() const override { return state; }
   void LoadFromLibrary() override {
+    calls.emplace_back("load");
     if (state == DeckState::kPlaying || state == DeckState::kSeeking) return;
     state = DeckState::kLoaded;
     loaded = true;
@@ -96,11 +100,13 @@ class RecordingDeck : public MixerDeck {
     loadedRecords.push_back(library_.currentRecord);
   }
   void PressPlay() override {
+    calls.emplace_back("play");
     if (state == DeckState::kNoSong) return;
     state = state == DeckState::kPlaying ? DeckState::kPaused : DeckState::kPlaying;
     playTimes.push_back(clock_.Now());
   }
   void PressCue() override {
+    calls.emplace_back("cue");
     if (state == DeckState::kNoSong) return;
     state = DeckState::kCued;
     cueTimes.push_back(clock_.Now());
@@ -109,6 +115,12 @@ class RecordingDeck : public MixerDeck {
   bool EngineLoaded() const override { return loaded; }
   bool NearEnd() const override { return nearEnd.load(); }
   void SetEndWarning(int hundredths) override { endWarning = hundredths; }
+  void SetPitchThumb(int position) override {
+    calls.push_back("pitch " + std::to_string(position));
+  }
+  void StepPosition(bool forward) override {
+    calls.emplace_back(forward ? "step forward" : "step back");
+  }
 
   // Volume in hundredths of a decibel; empty when silent.
   std::optional<int> VolumeCentibels() const {
@@ -129,6 +141,7 @@ class RecordingDeck : public MixerDeck {
   std::vector<int> loadedRecords;
   std::vector<milliseconds> playTimes;
   std::vector<milliseconds> cueTimes;
+  std::vector<std::string> calls;
 
  private:
   const MixerClock& clock_;

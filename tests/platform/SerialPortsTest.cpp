@@ -1,7 +1,6 @@
 // Listing serial ports: only device names of the three serial kinds that open as terminals are
 // listed, in kind and number order; a stored "COMn" setting names /dev/ttyS(n-1).
 #include <gtest/gtest.h>
-#include <pty.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,43 +8,26 @@
 #include <vector>
 
 #include "platform/SerialPorts.h"
+#include "support/PseudoTerminal.h"
 #include "support/TempDir.h"
 
 namespace veltro::platform {
 namespace {
 
+using testing::PseudoTerminal;
 using testing::TempDir;
-
-// A pseudo-terminal pair, closed when it goes out of scope.
-class PseudoTerminal {
- public:
-  PseudoTerminal() {
-    char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) == 0) slaveName_ = name;
-  }
-  ~PseudoTerminal() {
-    if (master_ >= 0) close(master_);
-    if (slave_ >= 0) close(slave_);
-  }
-  const std::string& SlaveName() const { return slaveName_; }
-
- private:
-  int master_ = -1;
-  int slave_ = -1;
-  std::string slaveName_;
-};
 
 TEST(SerialPorts, ListsOnlySerialNamesThatOpenAsTerminalsInKindAndNumberOrder) {
   TempDir dir;
   PseudoTerminal terminal;
-  ASSERT_FALSE(terminal.SlaveName().empty());
+  ASSERT_FALSE(terminal.SlavePath().empty());
   // Terminals under serial names, created out of order.
   for (const char* name : {"ttyACM1", "ttyUSB10", "ttyUSB0", "ttyS3", "ttyUSB2"}) {
-    std::filesystem::create_symlink(terminal.SlaveName(), dir.Path() / name);
+    std::filesystem::create_symlink(terminal.SlavePath(), dir.Path() / name);
   }
   // A terminal under other names, a regular file and a device that is no terminal.
   for (const char* name : {"ttyXYZ", "ttyUSB", "ttyS1a", "tty0"}) {
-    std::filesystem::create_symlink(terminal.SlaveName(), dir.Path() / name);
+    std::filesystem::create_symlink(terminal.SlavePath(), dir.Path() / name);
   }
   testing::WriteBytes(dir.File("ttyS0"), "not a device");
   std::filesystem::create_symlink("/dev/null", dir.Path() / "ttyS1");

@@ -22,26 +22,26 @@ bool CanRead(const QString& path) {
 }  // namespace
 
 LanguageDialog::LanguageDialog(const ui::LanguageModule* language, platform::Profile& settings,
-                               QString workingDirectory, std::function<void(int)> openHelp,
+                               const ResourceFolders& resources, std::function<void(int)> openHelp,
                                QWidget* owner)
     : settings_(settings), openHelp_(std::move(openHelp)) {
   dialog_ = ui::BuildDialog(
       language != nullptr ? language->Dialog(kDialogName) : ui::DialogTemplate{}, owner);
   dialog_->installEventFilter(this);  // F1
   connect(dialog_.get(), &ui::TemplateDialog::command, this, [this](int id) { OnCommand(id); });
-  Fill(workingDirectory);
+  Fill(resources);
 }
 
 LanguageDialog::~LanguageDialog() {
   if (dialog_ != nullptr) dialog_->removeEventFilter(this);
 }
 
-void LanguageDialog::Fill(const QString& workingDirectory) {
+void LanguageDialog::Fill(const ResourceFolders& resources) {
   auto* list = dialog_->ControlById<QComboBox>(kLanguageList);
   if (list == nullptr) return;
   for (const LanguageChoice& choice : kLanguageChoices) {
     const QString module = QString::fromUtf8(choice.module);
-    if (CanRead(ui::ModuleFileForSetting(module, workingDirectory))) {
+    if (CanRead(resources.ModuleFile(module))) {
       list->addItem(QString::fromUtf8(choice.label));
     }
   }

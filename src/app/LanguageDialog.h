@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+#include "app/ResourceFolders.h"
 #include "ui/DialogBuilder.h"
 
 class QWidget;
@@ -49,12 +50,12 @@ class LanguageDialog : public QObject {
 
  public:
   // Builds the dialog from `language` (null or without the template: an empty dialog that
-  // only Escape closes) and fills it: the labels of the modules found in `workingDirectory`
+  // only Escape closes) and fills it: the labels of the modules `resources` finds
   // (a module is present when its file can be opened for reading), and, when the settings file
   // exists and is writable, the language it names chosen. `openHelp` receives help contexts
   // (may be empty); `owner` only sets the owner window. UI thread.
   LanguageDialog(const ui::LanguageModule* language, platform::Profile& settings,
-                 QString workingDirectory, std::function<void(int)> openHelp,
+                 const ResourceFolders& resources, std::function<void(int)> openHelp,
                  QWidget* owner = nullptr);
   ~LanguageDialog() override;
 
@@ -67,7 +68,7 @@ class LanguageDialog : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void Fill(const QString& workingDirectory);
+  void Fill(const ResourceFolders& resources);
   void OnCommand(int id);
   void Confirm();
 

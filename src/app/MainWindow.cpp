@@ -17,8 +17,8 @@
 #include "decks/ui/MixerWindow.h"
 #include "decks/ui/PlayerWindow.h"
 #include "library/SongDatabase.h"
-#include "playlist/ui/PlaylistWindow.h"
 #include "platform/sound/SoundDevice.h"
+#include "playlist/ui/PlaylistWindow.h"
 #include "tags/ui/TagEditor.h"
 #include "ui/HelpWindow.h"
 #include "ui/MenuDescription.h"
@@ -47,6 +47,7 @@ void CreateWorkingFolders(const QString& workingDirectory) {
 MainWindow::MainWindow(MainWindowHooks hooks)
     : hooks_(std::move(hooks)),
       workingDirectory_(ResolveWorkingDirectory(hooks_.workingDirectory)),
+      resources_{workingDirectory_, hooks_.installDataDirectory},
       settings_(SettingsPath(workingDirectory_)) {
   CreateWorkingFolders(workingDirectory_);
   firstRun_ = !settings_.Writable();  // missing or read-only
@@ -84,16 +85,16 @@ QString MainWindow::PlaylistDirectory() const {
 
 void MainWindow::LoadLanguageModule() {
   const std::string setting = settings_.GetString(kMainSection, kLanguageKey, kDefaultLanguage);
-  language_.Load(ui::ModuleFileForSetting(QString::fromStdString(setting), workingDirectory_));
+  language_.Load(resources_.ModuleFile(QString::fromStdString(setting)));
 }
 
 // The language dialog (in English) writes the language, whose module then shows the device
 // dialog. Both run before any window exists, owned by nothing.
 void MainWindow::RunFirstRunDialogs() {
-  language_.Load(ui::ModuleFileForSetting(QLatin1String(kDefaultLanguage), workingDirectory_));
+  language_.Load(resources_.ModuleFile(QLatin1String(kDefaultLanguage)));
   settings_.WriteString(kMainSection, kLanguageKey, kDefaultLanguage);
   {
-    LanguageDialog dialog(&language_, settings_, workingDirectory_,
+    LanguageDialog dialog(&language_, settings_, resources_,
                           [this](int context) { OpenHelp(context); });
     RunModal(dialog.Dialog());
   }
@@ -214,8 +215,7 @@ void MainWindow::Warn(const QString& caption, const QString& text) {
 // The help viewer of the loaded language, made when first asked for.
 void MainWindow::OpenHelp(int context) {
   if (!help_) {
-    help_ = std::make_unique<ui::HelpWindow>(
-        language_.HelpFileName(), QDir(workingDirectory_).filePath(QStringLiteral("help")));
+    help_ = std::make_unique<ui::HelpWindow>(language_.HelpFileName(), resources_.HelpDirectory());
   }
   help_->Open(context);
 }

@@ -27,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ResourceFolders.h"
 #include "decks/DeckTimer.h"
 #include "decks/MixerTimers.h"
 #include "platform/Profile.h"
@@ -101,6 +102,9 @@ enum MainCommand : int {
 // them to answer dialogs, list devices and play on the manual sound backend.
 struct MainWindowHooks {
   QString workingDirectory;  // empty: the process's current directory
+  // The install's data folder, where language modules and help are found when the working
+  // directory has none; empty: only the working directory is looked in.
+  QString installDataDirectory;
   // Runs a modal dialog and returns its result; empty: QDialog::exec.
   std::function<int(QDialog& dialog)> runModal;
   // The output devices the device dialog lists; empty: SoundSystem::Devices.
@@ -228,6 +232,7 @@ class MainWindow : public QMainWindow {
 
   MainWindowHooks hooks_;
   QString workingDirectory_;
+  ResourceFolders resources_;
   platform::Profile settings_;
   bool firstRun_ = false;
   ui::LanguageModule language_;

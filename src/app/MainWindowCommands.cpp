@@ -124,7 +124,7 @@ void MainWindow::RunDeviceDialog() {
 
 void MainWindow::RunLanguageDialog() {
   LanguageDialog dialog(
-      &language_, settings_, workingDirectory_, [this](int context) { OpenHelp(context); }, this);
+      &language_, settings_, resources_, [this](int context) { OpenHelp(context); }, this);
   if (RunModal(dialog.Dialog()) == 1) ShowRestartNote();
 }
 
@@ -178,8 +178,9 @@ void MainWindow::OpenTagEditor() {
   };
   tagEditor_ =
       std::make_unique<tags::ui::TagEditor>(*library_, &language_, this, std::move(editorHooks));
-  connect(tagEditor_.get(), &tags::ui::TagEditor::closed, this, [this] { OnTagEditorClosed(); },
-          Qt::QueuedConnection);
+  connect(
+      tagEditor_.get(), &tags::ui::TagEditor::closed, this, [this] { OnTagEditorClosed(); },
+      Qt::QueuedConnection);
   tagEditor_->Show();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/CliSupport.h"
+#include "cli/CommandTable.h"
 #include "decks/ControllerLines.h"
 #include "platform/Interrupt.h"
 #include "platform/SerialPort.h"
@@ -16,13 +17,11 @@ namespace {
 
 using platform::SerialPort;
 
-constexpr int kExitUsage = 2;
 // How long one read waits before the Ctrl-C flag is looked at again.
 constexpr std::chrono::milliseconds kReadTimeout{100};
 
 int ControllerUsage() {
-  std::fprintf(stderr, "usage: veltro-cli controller PORT  (a device path or COMn)\n");
-  return kExitUsage;
+  return PrintUsage("controller");
 }
 
 void PrintActions(const std::vector<decks::ControllerAction>& actions) {

@@ -14,13 +14,14 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
-#include "platform/SongFileType.h"
+#include "cli/CommandTable.h"
 #include "media/framework/MediaFramework.h"
 #include "media/modules/FileInputModule.h"
 #include "media/modules/MpegAudioCodec.h"
 #include "platform/Interrupt.h"
 #include "platform/OutputFile.h"
 #include "platform/PcmChannels.h"
+#include "platform/SongFileType.h"
 #include "platform/WaveHeader.h"
 
 namespace veltro::cli {
@@ -28,7 +29,6 @@ namespace {
 
 using media::MfDecoder;
 
-constexpr int kExitUsage = 2;
 constexpr uint16_t kBitsPerSample = 16;
 constexpr char kStandardStreamName[] = "-";
 constexpr size_t kWriteChunkBytes = 64 * 1024;
@@ -73,10 +73,7 @@ struct DecoderDeleter {
 using DecoderPointer = std::unique_ptr<MfDecoder, DecoderDeleter>;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: veltro-cli decode IN OUT [--channels N] [--downsample N]\n"
-               "  (OUT wav:FILE, raw:FILE, aiff:FILE, sun:FILE or - streams; IN may be -)\n");
-  return kExitUsage;
+  return PrintUsage("decode");
 }
 
 OutputTarget TargetOf(const std::string& outputName) {

@@ -12,6 +12,7 @@
 
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
+#include "cli/CommandTable.h"
 #include "media/mp3info/Id3Genre.h"
 #include "media/mp3info/Id3Layout.h"
 #include "media/mp3info/Mp3InfoScanner.h"
@@ -24,11 +25,8 @@
 namespace veltro::cli {
 namespace {
 
-constexpr int kExitUsage = 2;
-
 int Usage() {
-  std::fprintf(stderr, "usage: veltro-cli info FILE [--frames N]\n");
-  return kExitUsage;
+  return PrintUsage("info");
 }
 
 const char* CodeName(int code) {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "cli/CliSupport.h"
+#include "cli/CommandTable.h"
 #include "library/FoldedText.h"
 #include "library/IndexCheck.h"
 #include "library/LibraryCheck.h"
@@ -31,7 +32,6 @@ using library::SongDatabase;
 using library::SongRecord;
 
 constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 // One list order: the option word, the database's order name and, except for the path order,
 // the index that the quick-find jumps in.
@@ -58,14 +58,7 @@ struct Request {
 };
 
 int LibraryUsage() {
-  std::fprintf(stderr,
-               "usage: veltro-cli library stats\n"
-               "       veltro-cli library list [--order artist|songname|genre|year|path]"
-               " [--from ROW] [--count N]\n"
-               "       veltro-cli library find artist|songname|genre|year TEXT\n"
-               "       veltro-cli library search ARTIST TITLE GENRE YEAR\n"
-               "       veltro-cli library check\n");
-  return kExitUsage;
+  return PrintUsage("library");
 }
 
 std::optional<int> ParseNonNegative(std::string_view text) {

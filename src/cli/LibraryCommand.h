@@ -12,7 +12,7 @@ namespace veltro::cli {
 // {"list", "--order", "year"}). Main thread only; prints to stdout and stderr. Returns the exit
 // status: 0 success, 1 failure (one line on stderr, or the check's reasons on stdout), 2 usage
 // when no subcommand is given. `check` never writes; the other subcommands load the library as
-// start-up does, which creates an absent Data.ndb and rewrites inconsistent index files.
+// start-up does, rewriting inconsistent index files; an absent Data.ndb is never created.
 int RunLibraryCommand(const std::vector<std::string_view>& args);
 
 }  // namespace veltro::cli

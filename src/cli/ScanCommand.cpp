@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/CliSupport.h"
+#include "cli/CommandTable.h"
 #include "library/SongDatabase.h"
 #include "platform/Interrupt.h"
 #include "platform/Terminal.h"
@@ -23,14 +24,10 @@ using library::SkipReason;
 using library::SongDatabase;
 using library::SongRecord;
 
-constexpr int kExitUsage = 2;
 constexpr auto kProgressPeriod = std::chrono::milliseconds(100);
 
 int ScanUsage() {
-  std::fprintf(stderr,
-               "usage: veltro-cli scan FOLDER... [--no-mp3] [--no-ogg] [--no-wav] [--clean]"
-               " [--progress]\n");
-  return kExitUsage;
+  return PrintUsage("scan");
 }
 
 // What the worker found, handed to the main thread once it has ended.

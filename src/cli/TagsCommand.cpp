@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/CliSupport.h"
+#include "cli/CommandTable.h"
 #include "platform/RegularFile.h"
 #include "platform/TextEncoding.h"
 #include "tags/Id3Tag.h"
@@ -20,16 +21,10 @@ namespace {
 
 using tags::SongTags;
 
-constexpr int kExitUsage = 2;
-
 enum class TagFormat { kId3, kVorbis, kNone };
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: veltro-cli tags read FILE\n"
-               "       veltro-cli tags write FILE [--artist A] [--title T] [--genre G]"
-               " [--year Y]\n");
-  return kExitUsage;
+  return PrintUsage("tags");
 }
 
 // The format the file name's extension stands for, compared without regard to case.

@@ -1,5 +1,6 @@
 // veltro-cli: the command-line companion. `devices` lists the output devices; `play` plays one
-// song on one deck engine to its end, driven by the 100 ms timer exactly as a deck drives it.
+// song on one deck engine to its end, driven by the 100 ms timer exactly as a deck drives it;
+// `--help` and `--version` describe the program (the commands are listed in CommandTable.cpp).
 // Ctrl-C asks every command to stop (exit status 130); any failure that escapes a command ends
 // the program with one line and status 1.
 #include <chrono>
@@ -11,8 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include "BuildInfo.h"
 #include "cli/CliArguments.h"
 #include "cli/CliSupport.h"
+#include "cli/CommandTable.h"
 #include "cli/ControllerCommand.h"
 #include "cli/DecodeCommand.h"
 #include "cli/InfoCommand.h"
@@ -20,9 +23,9 @@
 #include "cli/ScanCommand.h"
 #include "cli/TagsCommand.h"
 #include "engine/PlayerEngine.h"
-#include "platform/SongFileType.h"
 #include "platform/Interrupt.h"
 #include "platform/PeriodicTimer.h"
+#include "platform/SongFileType.h"
 #include "platform/sound/SoundDevice.h"
 #include "platform/sound/SoundSystem.h"
 
@@ -32,9 +35,9 @@ using veltro::cli::Fail;
 using veltro::cli::kExitInterrupted;
 using veltro::cli::PlayOptions;
 using veltro::engine::PlayerEngine;
-using veltro::platform::UpperExtension;
 using veltro::platform::InterruptRequested;
 using veltro::platform::PeriodicTimer;
+using veltro::platform::UpperExtension;
 using veltro::platform::sound::SoundDevice;
 using veltro::platform::sound::SoundSystem;
 
@@ -42,21 +45,17 @@ constexpr int kEndWarningSeconds = 7;
 constexpr int kEndedRefills = 3;
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: veltro-cli devices\n"
-               "       veltro-cli play FILE [--device GUID|null] [--pitch V] [--mastertempo]"
-               " [--start HUNDREDTHS]\n"
-               "       veltro-cli library stats|list|find|search|check ...\n"
-               "       veltro-cli scan FOLDER... [--no-mp3] [--no-ogg] [--no-wav] [--clean]"
-               " [--progress]\n"
-               "       veltro-cli decode IN OUT [--channels N] [--downsample N]\n"
-               "         (OUT wav:FILE, raw:FILE, aiff:FILE, sun:FILE or - streams; IN may then"
-               " be -)\n"
-               "       veltro-cli info FILE [--frames N]\n"
-               "       veltro-cli tags read|write FILE [--artist A] [--title T] [--genre G]"
-               " [--year Y]\n"
-               "       veltro-cli controller PORT  (a device path or COMn)\n");
-  return 2;
+  return veltro::cli::PrintUsage();
+}
+
+int PrintVersion() {
+  std::printf("veltro-cli %s\n", veltro::kVersion);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("cannot write the output");
+  return 0;
+}
+
+bool IsHelpWord(std::string_view word) {
+  return word == "--help" || word == "-h" || word == "help";
 }
 
 int ListDevices() {
@@ -121,6 +120,8 @@ int Play(const PlayOptions& options) {
 
 int RunCommandOnce(const std::vector<std::string_view>& args) {
   if (args.empty()) return Usage();
+  if (args.size() == 1 && IsHelpWord(args[0])) return veltro::cli::PrintHelp();
+  if (args.size() == 1 && args[0] == "--version") return PrintVersion();
   const std::vector<std::string_view> rest(args.begin() + 1, args.end());
   if (args[0] == "devices" && args.size() == 1) return ListDevices();
   if (args[0] == "library") return veltro::cli::RunLibraryCommand(rest);

@@ -72,6 +72,7 @@ class MainWindowTest : public ::testing::Test {
   MainWindowHooks Hooks() {
     MainWindowHooks hooks;
     hooks.workingDirectory = Folder();
+    hooks.installDataDirectory = installDataDirectory;
     hooks.runModal = [this](QDialog& dialog) {
       shownDialogs.push_back(dialog.objectName().toStdString());
       return answer ? answer(static_cast<ui::TemplateDialog&>(dialog)) : 0;
@@ -111,6 +112,7 @@ class MainWindowTest : public ::testing::Test {
   decks::ManualTimers timers;
   std::function<int(ui::TemplateDialog&)> answer;  // empty: every dialog is cancelled
   int presentDevices = 2;
+  QString installDataDirectory;  // empty: no install
   std::string refuseGuid;
   std::vector<std::string> shownDialogs;
   std::vector<std::string> openedGuids;

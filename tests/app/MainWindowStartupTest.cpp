@@ -7,6 +7,7 @@
 #include <QStatusBar>
 
 #include "app/MainWindowHarness.h"
+#include "app/ProgramOptions.h"
 #include "app/SettingsKeys.h"
 #include "decks/ui/MixerWindow.h"
 #include "decks/ui/PlayerWindow.h"
@@ -35,6 +36,33 @@ TEST_F(MainWindowTest, FirstRunAsksLanguageThenDevicesAndStartsWithTheirChoice) 
   EXPECT_TRUE(QDir(Folder() + "/Playlist").exists());
   EXPECT_TRUE(QDir(Folder() + "/Data").exists());
   EXPECT_TRUE(main.windowTitle().endsWith(QStringLiteral("0 Songs")));
+}
+
+// The working folder holds English and German only; the build's module folder stands in for an
+// install's data folder with all five languages and the help pages.
+TEST_F(MainWindowTest, ModulesMissingFromTheWorkingFolderComeFromTheInstall) {
+  installDataDirectory = testing::LanguageDir();
+  QStringList listed;
+  answer = [&listed](ui::TemplateDialog& dialog) {
+    if (dialog.objectName() == QStringLiteral("LANGUAGEDLG")) {
+      auto* list = dialog.ControlById<QComboBox>(401);
+      for (int i = 0; i < list->count(); ++i) listed << list->itemText(i);
+      list->setCurrentText(QStringLiteral("Italiano"));
+    }
+    dialog.SendCommand(ui::kOkCommand);
+    return dialog.result();
+  };
+  MainWindow& main = Start();
+  EXPECT_EQ(listed.size(), 5) << listed.join(',').toStdString();
+  EXPECT_EQ(main.Language().LanguageLabel(), QStringLiteral("Italiano"));
+
+  const ResourceFolders withoutHelp{Folder(), testing::LanguageDir()};
+  EXPECT_EQ(withoutHelp.HelpDirectory(), testing::LanguageDir() + "/help");
+  EXPECT_EQ(withoutHelp.ModuleFile("lger.dll"), Folder() + "/lger.rcc");  // the working copy wins
+  EXPECT_EQ(withoutHelp.ModuleFile("lxxx.dll"), Folder() + "/lxxx.rcc");  // found nowhere
+  ASSERT_TRUE(QDir(Folder()).mkpath(QStringLiteral("help")));
+  EXPECT_EQ(withoutHelp.HelpDirectory(), Folder() + "/help");
+  EXPECT_EQ((ResourceFolders{Folder(), {}}).ModuleFile("lita.dll"), Folder() + "/lita.rcc");
 }
 
 TEST_F(MainWindowTest, CancelledFirstRunStillWritesTheLanguageAndCreatesNoDeck) {
@@ -181,6 +209,31 @@ TEST_F(MainWindowTest, UnusableLibraryIsReportedOnceAndTheProgramStarts) {
   MainWindow& main = Start();
   EXPECT_EQ(warnings.size(), 1u);
   EXPECT_EQ(main.Decks().size(), 1u);
+}
+
+// The program's own words, after Qt took its options: --version and --help win wherever they
+// stand, anything unknown is refused rather than ignored.
+TEST(ProgramOptionsTest, ActionsAndRefusals) {
+  using Action = ProgramOptions::Action;
+  const struct {
+    QStringList words;
+    Action action;
+    bool home;
+  } cases[] = {
+      {{}, Action::kRun, false},
+      {{"--home"}, Action::kRun, true},
+      {{"--home", "--version"}, Action::kPrintVersion, false},
+      {{"-h"}, Action::kPrintHelp, false},
+      {{"--bogus", "--help"}, Action::kPrintHelp, false},
+      {{"--home", "song.mp3"}, Action::kRefuse, true},
+      {{"-home"}, Action::kRefuse, false},
+  };
+  for (const auto& each : cases) {
+    const ProgramOptions options = ParseProgramOptions(each.words);
+    EXPECT_EQ(options.action, each.action) << each.words.join(' ').toStdString();
+    EXPECT_EQ(options.inUserDataFolder, each.home) << each.words.join(' ').toStdString();
+  }
+  EXPECT_EQ(ParseProgramOptions({"x"}).refusal, QStringLiteral("unknown argument: x"));
 }
 
 }  // namespace

@@ -69,14 +69,14 @@ TEST_F(SettingsDialogsTest, LanguageDialogOffersPresentModulesAndPreselectsTheSt
   AddModule("lger");  // added out of order: the list keeps the fixed order
   AddModule("leng");
   {
-    LanguageDialog first(&language, settings, WorkingDir(), help);  // no settings file yet
+    LanguageDialog first(&language, settings, {WorkingDir(), {}}, help);  // no settings file yet
     const auto* list = first.Dialog().ControlById<QComboBox>(kLanguageList);
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(Entries(*list), QStringList({"English", "Deutsch"}));
     EXPECT_EQ(list->currentIndex(), -1);
   }
   ASSERT_TRUE(settings.WriteString(kMainSection, kLanguageKey, "LGER.dll"));
-  LanguageDialog dialog(&language, settings, WorkingDir(), help);
+  LanguageDialog dialog(&language, settings, {WorkingDir(), {}}, help);
   auto* list = dialog.Dialog().ControlById<QComboBox>(kLanguageList);
   EXPECT_EQ(list->currentText(), "Deutsch");
   QTest::keyClick(&dialog.Dialog(), Qt::Key_F1);
@@ -244,7 +244,7 @@ TEST_P(SettingsDialogsTextTest, EveryTextFitsItsControl) {
   ASSERT_TRUE(language.Load(veltro::testing::ModulePath(GetParam())));
   for (const char* module : veltro::testing::kModules) AddModule(module);
   ASSERT_TRUE(settings.WriteString(kMainSection, kLanguageKey, "lfra.dll"));
-  LanguageDialog languages(&language, settings, WorkingDir(), help);
+  LanguageDialog languages(&language, settings, {WorkingDir(), {}}, help);
   EXPECT_EQ(languages.Dialog().ControlById<QComboBox>(kLanguageList)->count(), 5);
   ExpectTextsFit(languages.Dialog(), "LANGUAGEDLG");
   ComPortDialog port(&language, settings, help, nullptr, [] {

@@ -3,10 +3,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "BuildInfo.h"
 #include "support/Fixtures.h"
 #include "support/ShellRun.h"
 #include "support/TempDir.h"
@@ -133,6 +137,123 @@ TEST_F(CliTest, RefusesWhatItCannotPlayWithOneLine) {
   }
   EXPECT_EQ(RunCli("").status, 2);
   EXPECT_EQ(RunCli("play").status, 1);
+}
+
+TEST_F(CliTest, VersionPrintsTheBuildsVersion) {
+  const RunResult run = RunCli("--version");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.output, std::string("veltro-cli ") + veltro::kVersion + "\n");
+  EXPECT_TRUE(
+      std::regex_match(std::string(veltro::kVersion), std::regex("[0-9]+\\.[0-9]+\\.[0-9]+")));
+}
+
+// A command as --help lists it: its name and its forms, each without the leading "veltro-cli".
+struct HelpCommand {
+  std::string name;
+  std::vector<std::string> forms;
+};
+
+// The "commands:" section of the help: a name line ("  play   summary") then its form lines
+// ("      veltro-cli play FILE ..."), up to the empty line that ends the section.
+std::vector<HelpCommand> HelpCommands(const std::string& help) {
+  std::vector<HelpCommand> commands;
+  std::istringstream lines(help.substr(std::min(help.find("\ncommands:\n"), help.size())));
+  std::string line;
+  std::getline(lines, line);
+  std::getline(lines, line);
+  const std::string formLead = "      veltro-cli ";
+  while (std::getline(lines, line) && !line.empty()) {
+    if (line.starts_with(formLead) && !commands.empty()) {
+      commands.back().forms.push_back(line.substr(formLead.size()));
+    } else if (line.size() > 2 && line[2] != ' ') {
+      commands.push_back({line.substr(2, line.find(' ', 2) - 2), {}});
+    }
+  }
+  return commands;
+}
+
+std::vector<std::string> Words(const std::string& text) {
+  std::istringstream stream(text);
+  std::vector<std::string> words;
+  for (std::string word; stream >> word;) words.push_back(word);
+  return words;
+}
+
+std::vector<std::string> OptionsIn(const std::string& text) {
+  static const std::regex kOption("--[a-z0-9-]+");
+  std::vector<std::string> options;
+  for (std::sregex_iterator it(text.begin(), text.end(), kOption), end; it != end; ++it) {
+    options.push_back(it->str());
+  }
+  return options;
+}
+
+// The words the completion offers for the last of `words`, the words after "veltro-cli" as a
+// shell would pass them ("''" an empty word).
+std::vector<std::string> Completions(const std::string& words) {
+  const std::string script = std::string(VELTRO_SOURCE_DIR) + "/dist/bash-completion/veltro-cli";
+  return Words(RunShell("bash -c 'source \"$0\"; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1));"
+                        " _veltro_cli; printf \"%s\\n\" \"${COMPREPLY[@]}\"' '" +
+                        script + "' veltro-cli " + words)
+                   .output);
+}
+
+// The words of a form before its first option, each quoted for the shell and placeholders
+// (FILE, IN, ...) as "x": where the completion is asked for the form's options.
+std::string WordsBeforeOptions(const std::string& form) {
+  std::string words;
+  for (const std::string& word : Words(form)) {
+    if (word.starts_with("[") || word.starts_with("(")) break;
+    words += "'" + (std::ranges::any_of(word, ::isupper) ? std::string("x") : word) + "' ";
+  }
+  return words;
+}
+
+bool Contains(const std::vector<std::string>& words, const std::string& word) {
+  return std::ranges::find(words, word) != words.end();
+}
+
+// Every command, subcommand and option --help shows is completed by the bash completion and
+// described in the manual page, so that neither can fall behind the program.
+TEST_F(CliTest, HelpListsWhatTheCompletionAndTheManualPageKnow) {
+  const RunResult help = RunShell(std::string(VELTRO_CLI) + " --help");
+  ASSERT_EQ(help.status, 0);
+  const RunResult misuse = RunShell(std::string(VELTRO_CLI) + " bogus 2>&1 >/dev/null");
+  EXPECT_EQ(misuse.status, 2);
+  EXPECT_EQ(misuse.output.rfind("usage: veltro-cli devices\n", 0), 0u) << misuse.output;
+  for (const char* word : {"-h", "help"}) {
+    EXPECT_EQ(RunShell(std::string(VELTRO_CLI) + " " + word).output, help.output) << word;
+  }
+  const std::vector<HelpCommand> commands = HelpCommands(help.output);
+  ASSERT_EQ(commands.size(), 8u) << help.output;
+  const std::string manual =
+      ReadBytes(std::string(VELTRO_SOURCE_DIR) + "/doc/man/veltro-cli.1.scd");
+  const std::vector<std::string> firstWords = Completions("''");
+  const std::string programOptions = help.output.substr(help.output.find("\noptions:\n"));
+  ASSERT_EQ(OptionsIn(programOptions), (std::vector<std::string>{"--help", "--version"}));
+  for (const std::string& option : OptionsIn(programOptions)) {
+    EXPECT_TRUE(Contains(firstWords, option)) << option;
+    EXPECT_NE(manual.find("*" + option + "*"), std::string::npos) << option;
+  }
+  for (const HelpCommand& command : commands) {
+    EXPECT_TRUE(Contains(firstWords, command.name)) << command.name;
+    ASSERT_FALSE(command.forms.empty()) << command.name;
+    for (const std::string& form : command.forms) {
+      const std::vector<std::string> words = Words(form);
+      EXPECT_EQ(words[0], command.name) << form;
+      const bool hasSubcommand = words.size() > 1 && std::ranges::all_of(words[1], ::islower);
+      const std::string heading = hasSubcommand ? words[0] + " " + words[1] : words[0];
+      EXPECT_NE(manual.find("\n*" + heading + "*"), std::string::npos) << form;
+      if (hasSubcommand) {
+        EXPECT_TRUE(Contains(Completions(words[0] + " ''"), words[1])) << form;
+      }
+      const std::vector<std::string> offered = Completions(WordsBeforeOptions(form) + "--");
+      for (const std::string& option : OptionsIn(form)) {
+        EXPECT_TRUE(Contains(offered, option)) << form << ": " << option;
+        EXPECT_NE(manual.find("*" + option + "*"), std::string::npos) << option;
+      }
+    }
+  }
 }
 
 }  // namespace
